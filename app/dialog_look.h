@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QFont>
+#include <QRect>
+#include <QString>
+
+class QWidget;
+
+namespace rm525::gui {
+
+// The caption of every window of the program.
+inline const QString kCaption = QStringLiteral("Quelm RM520/RM525 Zoom Camera Update Software");
+
+// The light grey of every dialog and message box.
+inline constexpr int kDialogGrey = 192;
+
+// Arial where the system has it, else its metric twin Liberation Sans.
+QFont DialogFont(int pointSize);
+
+// Dialog units as the window system converts them: horizontally a quarter of
+// the font's average character width, vertically an eighth of its height.
+class DialogUnits {
+public:
+    explicit DialogUnits(const QFont& font);
+    int ToX(int du) const { return du * avgCharWidth_ / 4; }
+    int ToY(int du) const { return du * charHeight_ / 8; }
+    QRect ToRect(int x, int y, int w, int h) const { return {ToX(x), ToY(y), ToX(w), ToY(h)}; }
+
+private:
+    int avgCharWidth_;
+    int charHeight_;
+};
+
+// Light grey background, black text, the given font.
+void ApplyDialogLook(QWidget* widget, const QFont& font);
+
+}  // namespace rm525::gui
