@@ -2,21 +2,17 @@
 
 #include <QWidget>
 
-#include <algorithm>
+#include "workflow/update_workflow.h"
 
 namespace rm525::gui {
 
-QPoint CenteredPosition(QSize view, QSize window) {
-    const int x = view.width() / 2 - window.width() / 2;
-    const int y = view.height() / 2 - window.height() / 2;
-    return {std::max(x, 0), std::max(y, 0)};
-}
-
-void CenterDialog(QWidget* window, QSize view) {
+void CenterDialog(QWidget* window, const UpdateWorkflow& workflow) {
     if (window == nullptr) {
         return;
     }
-    window->move(CenteredPosition(view, window->frameGeometry().size()));
+    const QSize outer = window->frameGeometry().size();
+    const DialogPlacement at = workflow.CenterDialog(outer.width(), outer.height());
+    window->move(at.x, at.y);
     window->repaint();
 }
 

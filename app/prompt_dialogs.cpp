@@ -2,7 +2,8 @@
 
 #include <QLabel>
 
-#include "app/app_messages.h"
+#include "res/messages.h"
+#include "workflow/prompt_text.h"
 
 namespace rm525::gui {
 
@@ -32,58 +33,31 @@ const DialogTemplate kNoCameraTemplate{kFontPoints, 206, 68,
 
 }  // namespace
 
-PromptDlg::PromptDlg(const DialogTemplate& tmpl, Placer placer, QWidget* parent)
-    : TemplateDialog(tmpl, std::move(placer), parent) {}
+PromptDlg::PromptDlg(PromptKind kind, const DialogTemplate& tmpl, Placer placer, QWidget* parent)
+    : TemplateDialog(tmpl, std::move(placer), parent), kind_(kind) {}
 
 void PromptDlg::OnInitDialog() {
-    const QString built = BuildText();
+    const std::string_view message = res::LoadMessage(MessageForPrompt(kind_, Selector()));
+    m_strMessage = QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size()));
+    const QString built = QString::fromStdString(PromptText(kind_, Selector(), FileVersion()));
     Text(kTextId)->setText(override_.isNull() ? built : override_);
     TemplateDialog::OnInitDialog();
 }
 
 CContinueDlg::CContinueDlg(Placer placer, QWidget* parent)
-    : PromptDlg(kContinueTemplate, std::move(placer), parent) {}
-
-QString CContinueDlg::BuildText() {
-    m_strMessage = AppMessage(m_nMessage == 0 ? msg::kWrongFile : msg::kSameVersion);
-    return m_strMessage;
-}
+    : PromptDlg(PromptKind::Continue, kContinueTemplate, std::move(placer), parent) {}
 
 CReselectDlg::CReselectDlg(Placer placer, QWidget* parent)
-    : PromptDlg(kReselectTemplate, std::move(placer), parent) {}
+    : PromptDlg(PromptKind::Reselect, kReselectTemplate, std::move(placer), parent) {}
 
-QString CReselectDlg::BuildText() {
-    m_strMessage = AppMessage(msg::kFileCancelled);
-    return m_strMessage;
-}
-
-CSuccessDlg::CSuccessDlg(std::array<char, 4> fileVersion, Placer placer, QWidget* parent)
-    : PromptDlg(kSuccessTemplate, std::move(placer), parent), fileVersion_(fileVersion) {}
-
-QString CSuccessDlg::BuildText() {
-    m_strMessage = AppMessage(msg::kSuccess);
-    QString text = m_strMessage;
-    for (int i = 1; i <= 3; ++i) {
-        text.replace(text.indexOf(QLatin1String("%c")), 2,
-                     QChar::fromLatin1(fileVersion_[static_cast<size_t>(i)]));
-    }
-    return text;
-}
+CSuccessDlg::CSuccessDlg(VersionChars fileVersion, Placer placer, QWidget* parent)
+    : PromptDlg(PromptKind::Success, kSuccessTemplate, std::move(placer), parent),
+      fileVersion_(fileVersion) {}
 
 CFailureDlg::CFailureDlg(Placer placer, QWidget* parent)
-    : PromptDlg(kFailureTemplate, std::move(placer), parent) {}
-
-QString CFailureDlg::BuildText() {
-    m_strMessage = AppMessage(m_nMessage == 0 ? msg::kUpdateFailed : msg::kMemoryError);
-    return m_strMessage;
-}
+    : PromptDlg(PromptKind::Failure, kFailureTemplate, std::move(placer), parent) {}
 
 CNoCameraDlg::CNoCameraDlg(Placer placer, QWidget* parent)
-    : PromptDlg(kNoCameraTemplate, std::move(placer), parent) {}
-
-QString CNoCameraDlg::BuildText() {
-    m_strMessage = AppMessage(msg::kNoCamera);
-    return m_strMessage;
-}
+    : PromptDlg(PromptKind::NoCamera, kNoCameraTemplate, std::move(placer), parent) {}
 
 }  // namespace rm525::gui

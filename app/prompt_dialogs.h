@@ -2,10 +2,11 @@
 
 #include <QString>
 
-#include <array>
 #include <cstdint>
 
 #include "app/template_dialog.h"
+#include "workflow/front_end.h"
+#include "workflow/version_chars.h"
 
 namespace rm525::gui {
 
@@ -23,14 +24,15 @@ public:
     const QString& Message() const { return m_strMessage; }
 
 protected:
-    PromptDlg(const DialogTemplate& tmpl, Placer placer, QWidget* parent);
+    PromptDlg(PromptKind kind, const DialogTemplate& tmpl, Placer placer, QWidget* parent);
     void OnInitDialog() override;
-    // Picks the message into m_strMessage and returns the text to show.
-    virtual QString BuildText() = 0;
+    virtual int16_t Selector() const { return 0; }
+    virtual VersionChars FileVersion() const { return {}; }
 
     QString m_strMessage;
 
 private:
+    PromptKind kind_;
     QString override_;
 };
 
@@ -42,7 +44,7 @@ public:
     int16_t m_nMessage = 0;
 
 protected:
-    QString BuildText() override;
+    int16_t Selector() const override { return m_nMessage; }
 };
 
 // Template 105: "Continue" / "Quit" after a cancelled file choice.
@@ -50,9 +52,6 @@ class CReselectDlg : public PromptDlg {
     Q_OBJECT
 public:
     explicit CReselectDlg(Placer placer = {}, QWidget* parent = nullptr);
-
-protected:
-    QString BuildText() override;
 };
 
 // Template 104: "OK", naming the installed version.
@@ -60,14 +59,13 @@ class CSuccessDlg : public PromptDlg {
     Q_OBJECT
 public:
     // `fileVersion`: the file's four version characters; the last three are shown.
-    explicit CSuccessDlg(std::array<char, 4> fileVersion, Placer placer = {},
-                         QWidget* parent = nullptr);
+    explicit CSuccessDlg(VersionChars fileVersion, Placer placer = {}, QWidget* parent = nullptr);
 
 protected:
-    QString BuildText() override;
+    VersionChars FileVersion() const override { return fileVersion_; }
 
 private:
-    std::array<char, 4> fileVersion_;
+    VersionChars fileVersion_;
 };
 
 // Template 1538: one "Quit" button with id 1; selector 0 update failed,
@@ -79,7 +77,7 @@ public:
     int16_t m_nMessage = 0;
 
 protected:
-    QString BuildText() override;
+    int16_t Selector() const override { return m_nMessage; }
 };
 
 // Template 1539: "Exit" when no camera answered.
@@ -87,9 +85,6 @@ class CNoCameraDlg : public PromptDlg {
     Q_OBJECT
 public:
     explicit CNoCameraDlg(Placer placer = {}, QWidget* parent = nullptr);
-
-protected:
-    QString BuildText() override;
 };
 
 }  // namespace rm525::gui

@@ -23,8 +23,10 @@ void CRm525fwView::OnInitialUpdate() {
 }
 
 void CRm525fwView::paintEvent(QPaintEvent*) {
+    painting_ = true;
     QPainter painter(this);
     OnDraw(painter);
+    painting_ = false;
 }
 
 void CRm525fwView::OnDraw(QPainter& painter) {

@@ -31,6 +31,8 @@ public:
 
     bool m_bFirstDraw = false;
     bool StartTimerRunning() const { return startTimer_.isActive(); }
+    // True while the view paints (no other window may be painted meanwhile).
+    bool Painting() const { return painting_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -41,6 +43,7 @@ private:
 
     const QImage* background_;
     QBasicTimer startTimer_;
+    bool painting_ = false;
     std::function<void()> onFirstDraw_;
     std::function<void()> onStart_;
 };

@@ -19,9 +19,13 @@ CStatusLineBar::CStatusLineBar(QWidget* parent) : QWidget(parent) {
     ApplyDialogLook(this, font);
 }
 
-void CStatusLineBar::SetText(const QString& text) {
+void CStatusLineBar::SetText(const QString& text, bool now) {
     text_ = text;
-    repaint();
+    if (now) {
+        repaint();
+    } else {
+        update();
+    }
 }
 
 void CStatusLineBar::paintEvent(QPaintEvent*) {

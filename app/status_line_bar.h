@@ -12,8 +12,9 @@ class CStatusLineBar : public QWidget {
 public:
     explicit CStatusLineBar(QWidget* parent = nullptr);
 
-    // Sets the text and repaints the bar at once.
-    void SetText(const QString& text);
+    // Sets the text and repaints the bar at once, or with the next repaint
+    // when another window is being painted just now.
+    void SetText(const QString& text, bool now = true);
     const QString& text() const { return text_; }
 
 protected:

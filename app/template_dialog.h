@@ -31,7 +31,7 @@ struct DialogTemplate {
     int pointSize;
     int width, height;
     std::vector<ControlSpec> controls;
-    QString caption;
+    QString caption = {};
 };
 
 // Places a dialog when it opens (the update procedure centres every dialog

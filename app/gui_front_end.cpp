@@ -1,0 +1,222 @@
+#include "app/gui_front_end.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QThread>
+
+#include <cstdio>
+
+#include "app/center_dialog.h"
+#include "app/dialog_look.h"
+#include "app/port_dialog.h"
+#include "app/progress_dialog.h"
+#include "app/prompt_dialogs.h"
+#include "app/rm525fw_view.h"
+#include "app/status_line_bar.h"
+#include "link/posix/port_diagnostics.h"
+#include "workflow/status_text.h"
+#include "workflow/update_workflow.h"
+
+namespace rm525::gui {
+
+namespace {
+
+constexpr int kDialogPoints = 9;
+
+QString FromStd(const std::string& text) { return QString::fromStdString(text); }
+
+bool OnEventThread() { return QThread::currentThread() == QCoreApplication::instance()->thread(); }
+
+// Places a window when it is first shown, for windows built by Qt itself.
+class PlaceOnShow : public QObject {
+public:
+    PlaceOnShow(QWidget* window, Placer placer) : QObject(window), placer_(std::move(placer)) {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && placer_) {
+            placer_(static_cast<QWidget*>(watched));
+        }
+        return false;
+    }
+
+private:
+    Placer placer_;
+};
+
+std::unique_ptr<PromptDlg> MakePrompt(PromptKind kind, int16_t selector, Placer placer,
+                                      QWidget* parent) {
+    switch (kind) {
+        case PromptKind::Continue: {
+            auto dlg = std::make_unique<CContinueDlg>(std::move(placer), parent);
+            dlg->m_nMessage = selector;
+            return dlg;
+        }
+        case PromptKind::Reselect:
+            return std::make_unique<CReselectDlg>(std::move(placer), parent);
+        case PromptKind::Success:
+            return std::make_unique<CSuccessDlg>(VersionChars{}, std::move(placer), parent);
+        case PromptKind::Failure: {
+            auto dlg = std::make_unique<CFailureDlg>(std::move(placer), parent);
+            dlg->m_nMessage = selector;
+            return dlg;
+        }
+        case PromptKind::NoCamera:
+            break;
+    }
+    return std::make_unique<CNoCameraDlg>(std::move(placer), parent);
+}
+
+}  // namespace
+
+QStringList NameFiltersFromFilterText(const std::string& filter) {
+    const QStringList parts = FromStd(filter).split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty()) {
+            break;  // "||" ends the list
+        }
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        filters << parts[i] + QLatin1Char('(') + patterns + QLatin1Char(')');
+    }
+    return filters;
+}
+
+GuiFrontEnd::GuiFrontEnd(QWidget* mainWindow, CStatusLineBar* statusLine, CRm525fwView* view,
+                         const QImage* digits)
+    : mainWindow_(mainWindow),
+      statusLine_(statusLine),
+      view_(view),
+      digits_(digits),
+      holdMs_(CProgressDlg::kHoldMs) {}
+
+GuiFrontEnd::~GuiFrontEnd() = default;
+
+Placer GuiFrontEnd::DialogPlacer() {
+    return [this](QWidget* window) {
+        if (workflow_ != nullptr) {
+            CenterDialog(window, *workflow_);
+        }
+    };
+}
+
+bool GuiFrontEnd::ChoosePort(UpdateWorkflow& workflow, int16_t* port) {
+    CPortDlg dlg(DialogPlacer(), [&workflow] { workflow.SetStatus(status_kind::kSearching); },
+                 mainWindow_);
+    if (dlg.exec() != kIdOk) {
+        return false;
+    }
+    *port = dlg.m_nPort;
+    return true;
+}
+
+int16_t GuiFrontEnd::ChooseFile(const std::string& filter, const std::string& initialName,
+                                std::string* path) {
+    QFileDialog dlg(mainWindow_);
+    dlg.setObjectName(QStringLiteral("fileChooser"));
+    dlg.setOption(QFileDialog::DontUseNativeDialog);
+    dlg.setOption(QFileDialog::HideNameFilterDetails);
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setFileMode(QFileDialog::ExistingFile);
+    dlg.setNameFilters(NameFiltersFromFilterText(filter));
+    dlg.selectFile(FromStd(initialName));
+    ApplyDialogLook(&dlg, DialogFont(kDialogPoints));
+    new PlaceOnShow(&dlg, DialogPlacer());
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) {
+        return choose_result::kCancelled;
+    }
+    *path = dlg.selectedFiles().constFirst().toStdString();
+    return choose_result::kChosen;
+}
+
+PromptResult GuiFrontEnd::RunPrompt(PromptKind kind, int16_t selector, const std::string& text) {
+    std::unique_ptr<PromptDlg> dlg = MakePrompt(kind, selector, DialogPlacer(), mainWindow_);
+    dlg->SetTextOverride(FromStd(text));
+    return dlg->exec() == kIdOk ? PromptResult::Ok : PromptResult::Cancel;
+}
+
+void GuiFrontEnd::ShowErrorMessage(const std::string& text) {
+    QApplication::beep();
+    QMessageBox box(QMessageBox::Information, kCaption, FromStd(text), QMessageBox::Ok,
+                    mainWindow_);
+    box.setObjectName(QStringLiteral("errorMessage"));
+    ApplyDialogLook(&box, DialogFont(kDialogPoints));
+    box.exec();
+}
+
+void GuiFrontEnd::StatusChanged(const std::string& text) {
+    const QString qtext = FromStd(text);
+    if (OnEventThread()) {
+        statusLine_->SetText(qtext, !view_->Painting());
+    } else {
+        QMetaObject::invokeMethod(
+            this, [this, qtext] { statusLine_->SetText(qtext); }, Qt::BlockingQueuedConnection);
+    }
+}
+
+bool GuiFrontEnd::ShowProgress(int phase, int percent, const char* text) {
+    if (OnEventThread()) {
+        ShowProgressHere(phase, percent, text);
+    } else {
+        QMetaObject::invokeMethod(
+            this, [=, this] { ShowProgressHere(phase, percent, text); },
+            Qt::BlockingQueuedConnection);
+    }
+    return true;
+}
+
+void GuiFrontEnd::ShowProgressHere(int phase, int percent, const char* text) {
+    if (phase == 0 && !progress_) {
+        progress_ = std::make_unique<CProgressDlg>(digits_, DialogPlacer(), mainWindow_);
+        progress_->SetHoldMs(holdMs_);
+        progress_->show();
+    }
+    if (!progress_) {
+        return;
+    }
+    const QString qtext = text != nullptr ? QString::fromUtf8(text) : QString();
+    progress_->ShowProgress(phase, percent, text != nullptr ? &qtext : nullptr);
+}
+
+void GuiFrontEnd::CloseProgress() {
+    if (OnEventThread()) {
+        CloseProgressHere();
+    } else {
+        QMetaObject::invokeMethod(
+            this, [this] { CloseProgressHere(); }, Qt::BlockingQueuedConnection);
+    }
+}
+
+void GuiFrontEnd::CloseProgressHere() { progress_.reset(); }
+
+void GuiFrontEnd::SetBusyCursor(bool busy) {
+    if (busy) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QGuiApplication::restoreOverrideCursor();
+    }
+}
+
+void GuiFrontEnd::Repaint() {
+    statusLine_->repaint();
+    view_->repaint();
+}
+
+void GuiFrontEnd::RunCameraOperation(const std::function<void()>& operation) {
+    runner_.Run(operation);
+}
+
+void GuiFrontEnd::ExplainOpenFailures(const std::vector<OpenFailure>& failures) {
+    // The windows show only their fixed texts; whoever started the program
+    // from a terminal learns there why the ports would not open.
+    for (const OpenFailure& failure : failures) {
+        std::fprintf(stderr, "%s\n", ExplainOpenFailure(failure).c_str());
+    }
+}
+
+}  // namespace rm525::gui
