@@ -123,6 +123,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
+    emit closed();
 }
 
 void CMainFrame::OnDestroy() {

@@ -52,6 +52,8 @@ public:
 signals:
     // The procedure has returned and the window is closing.
     void procedureEnded();
+    // The window has closed: the program ends.
+    void closed();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -18,6 +18,9 @@ bool CRm525fwApp::InitInstance() {
     QApplication::setWindowIcon(artwork_.icon);
     QGuiApplication::setDesktopFileName(QStringLiteral("rm525fw"));
     frame_ = std::make_unique<CMainFrame>(ports_, clock_, artwork_);
+    // Closing the main window ends the program, whatever other windows exist.
+    QObject::connect(frame_.get(), &CMainFrame::closed, qApp, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
     frame_->show();
     frame_->OnNewDocument();
     return true;
