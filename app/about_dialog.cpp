@@ -15,6 +15,8 @@ const DialogTemplate kAboutTemplate{
     QStringLiteral("About Quelm RM520/RM525 Zoom Camera Update Software")};
 }  // namespace
 
-CAboutDlg::CAboutDlg(QWidget* parent) : TemplateDialog(kAboutTemplate, {}, parent) {}
+CAboutDlg::CAboutDlg(QWidget* parent) : TemplateDialog(kAboutTemplate, {}, parent) {
+    setObjectName(QStringLiteral("CAboutDlg"));
+}
 
 }  // namespace rm525::gui

@@ -30,7 +30,9 @@ const DialogTemplate kPortTemplate{9,
 }  // namespace
 
 CPortDlg::CPortDlg(Placer placer, std::function<void()> onOk, QWidget* parent)
-    : TemplateDialog(kPortTemplate, std::move(placer), parent), onOk_(std::move(onOk)) {}
+    : TemplateDialog(kPortTemplate, std::move(placer), parent), onOk_(std::move(onOk)) {
+    setObjectName(QStringLiteral("CPortDlg"));
+}
 
 void CPortDlg::OnInitDialog() {
     // Checking AUTO clears the other buttons of the group.

@@ -33,7 +33,7 @@ private:
 
 CProgressDlg::CProgressDlg(const QImage* digits, Placer placer, QWidget* parent)
     : TemplateDialog(kProgressTemplate, std::move(placer), parent), digits_(digits) {
-    setObjectName(QStringLiteral("progress"));
+    setObjectName(QStringLiteral("CProgressDlg"));
     picture_ = QImage(size(), QImage::Format_RGB32);
     picture_.fill(QColor(kDialogGrey, kDialogGrey, kDialogGrey));
     canvas_ = new Canvas(picture_, this);

@@ -53,6 +53,11 @@ void PaintProgress(QImage& target, int bottom, int percent, const QImage* digits
                         bottom - kFiguresTopUp);
         p.drawImage(to, *digits, source);
     }
+    // The exclusive-or has also flipped the pixels' alpha: make them opaque.
+    p.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
+    p.fillRect(QRect(kFiguresLeft, bottom - kFiguresTopUp, 3 * kFigureWidth + kPercentWidth,
+                     kFigureHeight),
+               QColor(0, 0, 0));
 }
 
 }  // namespace rm525::gui

@@ -45,19 +45,29 @@ void PromptDlg::OnInitDialog() {
 }
 
 CContinueDlg::CContinueDlg(Placer placer, QWidget* parent)
-    : PromptDlg(PromptKind::Continue, kContinueTemplate, std::move(placer), parent) {}
+    : PromptDlg(PromptKind::Continue, kContinueTemplate, std::move(placer), parent) {
+    setObjectName(QStringLiteral("CContinueDlg"));
+}
 
 CReselectDlg::CReselectDlg(Placer placer, QWidget* parent)
-    : PromptDlg(PromptKind::Reselect, kReselectTemplate, std::move(placer), parent) {}
+    : PromptDlg(PromptKind::Reselect, kReselectTemplate, std::move(placer), parent) {
+    setObjectName(QStringLiteral("CReselectDlg"));
+}
 
 CSuccessDlg::CSuccessDlg(VersionChars fileVersion, Placer placer, QWidget* parent)
     : PromptDlg(PromptKind::Success, kSuccessTemplate, std::move(placer), parent),
-      fileVersion_(fileVersion) {}
+      fileVersion_(fileVersion) {
+    setObjectName(QStringLiteral("CSuccessDlg"));
+}
 
 CFailureDlg::CFailureDlg(Placer placer, QWidget* parent)
-    : PromptDlg(PromptKind::Failure, kFailureTemplate, std::move(placer), parent) {}
+    : PromptDlg(PromptKind::Failure, kFailureTemplate, std::move(placer), parent) {
+    setObjectName(QStringLiteral("CFailureDlg"));
+}
 
 CNoCameraDlg::CNoCameraDlg(Placer placer, QWidget* parent)
-    : PromptDlg(PromptKind::NoCamera, kNoCameraTemplate, std::move(placer), parent) {}
+    : PromptDlg(PromptKind::NoCamera, kNoCameraTemplate, std::move(placer), parent) {
+    setObjectName(QStringLiteral("CNoCameraDlg"));
+}
 
 }  // namespace rm525::gui

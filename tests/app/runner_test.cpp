@@ -1,0 +1,108 @@
+// Camera operations off the event thread: the windows keep painting, the
+// user's input is dropped, and progress reports from the worker reach the
+// progress window one by one, in order.
+
+#include <QLineEdit>
+#include <QtTest>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "app/camera_operation_runner.h"
+#include "app/gui_front_end.h"
+#include "app/progress_dialog.h"
+#include "app/rm525fw_view.h"
+#include "app/status_line_bar.h"
+
+using namespace rm525::gui;
+
+class RunnerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void eventThreadKeepsWorkingDuringAnOperation();
+    void userInputAndCloseRequestsAreDropped();
+    void progressFromTheWorkerArrivesInOrder();
+};
+
+void RunnerTest::eventThreadKeepsWorkingDuringAnOperation() {
+    CameraOperationRunner runner;
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(10);
+    std::thread::id workerId;
+    runner.Run([&] {
+        workerId = std::this_thread::get_id();
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    });
+    QVERIFY(workerId != std::this_thread::get_id());
+    QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
+    QVERIFY(!runner.Running());
+    // An operation that ends at once ends the wait too.
+    runner.Run([] {});
+}
+
+void RunnerTest::userInputAndCloseRequestsAreDropped() {
+    QLineEdit edit;
+    edit.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&edit));
+    CameraOperationRunner runner;
+    std::atomic<bool> release{false};
+    QTimer::singleShot(30, [&] {
+        QTest::keyClicks(&edit, "abc");
+        QVERIFY(!edit.close());
+        release = true;
+    });
+    runner.Run([&] {
+        while (!release) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    QVERIFY(edit.text().isEmpty());
+    QVERIFY(edit.isVisible());
+    // Afterwards input works again.
+    QTest::keyClicks(&edit, "ok");
+    QCOMPARE(edit.text(), QString("ok"));
+}
+
+void RunnerTest::progressFromTheWorkerArrivesInOrder() {
+    QWidget window;
+    auto* bar = new CStatusLineBar(&window);
+    auto* view = new CRm525fwView(nullptr, &window);
+    window.resize(400, 200);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    GuiFrontEnd frontEnd(&window, bar, view, nullptr);
+    frontEnd.SetProgressHoldMs(200);
+
+    std::vector<int> seen;
+    bool closedAfterHold = false;
+    QElapsedTimer clock;
+    frontEnd.RunCameraOperation([&] {
+        frontEnd.ShowProgress(0, 0, "Downloading firmware ...");
+        for (int percent = 1; percent <= 100; ++percent) {
+            frontEnd.ShowProgress(1, percent, "Downloading firmware ...");
+            // The call returns only once the window shows it.
+            QMetaObject::invokeMethod(
+                &frontEnd,
+                [&] {
+                    const QImage& pic = frontEnd.ProgressWindow()->Picture();
+                    const int h = pic.height();
+                    seen.push_back((pic.pixel(10 + 3 * percent - 1, h - 20) & 0xFFFFFF) == 0xFF);
+                },
+                Qt::BlockingQueuedConnection);
+        }
+        clock.start();
+        frontEnd.ShowProgress(2, 100, "Downloading firmware completed.");
+        closedAfterHold = clock.elapsed() >= 190;
+        frontEnd.CloseProgress();
+    });
+    QCOMPARE(seen, std::vector<int>(100, 1));
+    QVERIFY(closedAfterHold);
+    QVERIFY(frontEnd.ProgressWindow() == nullptr);
+}
+
+QTEST_MAIN(RunnerTest)
+#include "runner_test.moc"
