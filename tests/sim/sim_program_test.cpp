@@ -21,6 +21,7 @@
 
 #include "link/protocol.h"
 #include "sim/firmware_maker.h"
+#include "sim/pty_rate.h"
 
 extern char** environ;
 
@@ -141,6 +142,7 @@ public:
             close(fd_);
     }
     bool IsOpen() const { return fd_ >= 0; }
+    void SetBaud(uint32_t baud) { ASSERT_TRUE(SetTerminalBaud(fd_, baud)); }
     void SetSpeed(speed_t speed) {
         termios t{};
         tcgetattr(fd_, &t);
@@ -231,6 +233,36 @@ TEST(SimProgramTest, HandshakeStatusAndRateChangeOverAPseudoTerminal) {
     host.SetSpeed(B38400);
     host.Send({p::kPacketOk});  // garbled: the camera never sees its D2
     EXPECT_TRUE(host.Read(1, 300).empty());
+}
+
+TEST(SimProgramTest, PacedOutputTakesLineTimeAnd56000MatchesTheCamera) {
+    SimProcess sim({"--quiet", "--pace", "--mode", "update"});
+    TermiosClient host(sim.FirstLine());
+    ASSERT_TRUE(host.IsOpen());
+
+    auto start = std::chrono::steady_clock::now();
+    host.SendFrame(p::kCmdQueryStatus);
+    EXPECT_EQ(host.Read(2 + p::kPacketSize).size(), size_t{2 + p::kPacketSize});
+    const auto at9600 = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(at9600, std::chrono::milliseconds(265));  // 259 bytes at 960 bytes/s
+    host.Send({p::kPacketOk});
+    EXPECT_EQ(host.Read(1), Bytes{p::kDone});
+
+    // Rate index 4: the camera runs at 57600, the host port at 56000.
+    usleep(100000);
+    host.SendFrame(p::kCmdChangeRate, 0x5760);
+    EXPECT_EQ(host.Read(1), Bytes{p::kAck});
+    host.SetBaud(56000);
+    usleep(100000);
+    start = std::chrono::steady_clock::now();
+    host.SendFrame(p::kCmdQueryStatus);
+    const Bytes answer = host.Read(2 + p::kPacketSize);
+    const auto at57600 = std::chrono::steady_clock::now() - start;
+    ASSERT_EQ(answer.size(), size_t{2 + p::kPacketSize});
+    EXPECT_EQ(answer[0], p::kAck);
+    EXPECT_EQ(answer[1], p::kStartOfData);
+    EXPECT_GE(at57600, std::chrono::milliseconds(44));  // 259 bytes at 5760 bytes/s
+    EXPECT_LT(at57600, at9600);
 }
 
 TEST(SimProgramTest, WritesFlashAndReportAndExitsAfterRelease) {
