@@ -113,8 +113,9 @@ private:
     bool ReadLineError(ErrorState* state);
     bool SetReadTimeouts(uint32_t totalMs);
     bool SetWriteTimeouts();
-    bool WaitOutputQueue(uint32_t timeoutMs);
+    LinkStatus WaitOutputQueue(uint32_t timeoutMs);
     void SleepUntilNotBefore(uint32_t timeMs);
+    void SimpleCommand(uint8_t code, uint16_t param1, uint16_t param2, uint32_t waitMs);
 
     SerialPortFactory& ports_;
     Clock& clock_;

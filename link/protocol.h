@@ -8,14 +8,15 @@
 namespace rm525::protocol {
 
 // Command codes (byte 0 of a command frame).
-constexpr uint8_t kCmdWriteBlock = 0x1D;      // param1 block number; host then sends one data packet
-constexpr uint8_t kCmdPrepareArea = 0x1E;     // param1 area number; completion may take 30 s
-constexpr uint8_t kCmdSetValue = 0x21;        // param1 value number, param2 value
-constexpr uint8_t kCmdReadWords = 0x22;       // param1 first word, param2 last word; camera sends packets
-constexpr uint8_t kCmdChangeRate = 0x41;      // param1 rate code; no completion byte
-constexpr uint8_t kCmdQueryStatus = 0x7F;     // camera sends 0x01 and the 256-byte status block
+constexpr uint8_t kCmdWriteBlock = 0x1D;   // param1 block number; host then sends one data packet
+constexpr uint8_t kCmdPrepareArea = 0x1E;  // param1 area number; completion may take 30 s
+constexpr uint8_t kCmdSetValue = 0x21;     // param1 value number, param2 value
+constexpr uint8_t kCmdReadWords =
+    0x22;  // param1 first word, param2 last word; camera sends packets
+constexpr uint8_t kCmdChangeRate = 0x41;   // param1 rate code; no completion byte
+constexpr uint8_t kCmdQueryStatus = 0x7F;  // camera sends 0x01 and the 256-byte status block
 constexpr uint8_t kCmdEnterUpdateMode = 0x8D;
-constexpr uint8_t kCmdReleaseCamera = 0xAE;   // camera returns to 9600 bit/s
+constexpr uint8_t kCmdReleaseCamera = 0xAE;  // camera returns to 9600 bit/s
 
 // Control bytes.
 constexpr uint8_t kAck = 0xD1;          // frame accepted (camera); closes a handshake (host)
@@ -49,19 +50,23 @@ constexpr std::array<uint32_t, 6> kHostBaud = {0, 9600, 19200, 38400, 56000, 115
 constexpr std::array<std::array<uint8_t, 2>, 6> kRateCode = {
     {{0, 0}, {0x96, 0x00}, {0x19, 0x20}, {0x38, 0x40}, {0x57, 0x60}, {0x11, 0x52}}};
 
-inline bool IsRateIndex(int i) { return i >= kMinRateIndex && i <= kMaxRateIndex; }
+inline bool IsRateIndex(int i) {
+    return i >= kMinRateIndex && i <= kMaxRateIndex;
+}
 
 // The rate index whose code is (hi, lo), or 0 when none is.
 inline int RateIndexForCode(uint8_t hi, uint8_t lo) {
     for (int i = kMinRateIndex; i <= kMaxRateIndex; ++i) {
-        if (kRateCode[i][0] == hi && kRateCode[i][1] == lo) return i;
+        if (kRateCode[i][0] == hi && kRateCode[i][1] == lo)
+            return i;
     }
     return 0;
 }
 
 inline uint8_t XorCheck(const uint8_t* data, int n) {
     uint8_t x = 0;
-    for (int i = 0; i < n; ++i) x ^= data[i];
+    for (int i = 0; i < n; ++i)
+        x ^= data[i];
     return x;
 }
 
@@ -94,7 +99,7 @@ constexpr int kModelWord = 45;
 constexpr int kBlockCount = 2048;
 constexpr int kBlockSize = 256;
 constexpr int kBodySize = kBlockCount * kBlockSize;  // 524288
-constexpr int kCheckBBoundary = 0x60000;            // body bytes from here on go into check value B
+constexpr int kCheckBBoundary = 0x60000;  // body bytes from here on go into check value B
 constexpr uint16_t kValueCheckA = 19;
 constexpr uint16_t kValueCheckB = 18;
 

@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include "link/camera_link.h"
+#include "tests/link/scripted_port.h"
+
+namespace rm525 {
+namespace {
+
+using testing::FakeClock;
+using testing::ScriptedFactory;
+using testing::ScriptedLine;
+using testing::WireEvent;
+
+class TransportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        line = factory.Attach(1);
+        ASSERT_EQ(link.OpenPort(1), 0u);
+        line->events.clear();
+    }
+    int Count(WireEvent::Kind kind) const {
+        int n = 0;
+        for (const auto& e : line->events)
+            n += e.kind == kind;
+        return n;
+    }
+    FakeClock clock;
+    ScriptedFactory factory{clock};
+    std::shared_ptr<ScriptedLine> line;
+    CameraLink link{factory, clock};
+};
+
+TEST(TransportOpen, SetsTheLineAndHoldsTheFirstFrameBack) {
+    FakeClock clock;
+    ScriptedFactory factory(clock);
+    auto line = factory.Attach(4);
+    CameraLink link(factory, clock);
+    const uint32_t before = clock.NowMs();
+    ASSERT_EQ(link.OpenPort(4), 0u);
+    EXPECT_GE(clock.NowMs() - before, 100u);
+    EXPECT_EQ(line->line.baudRate, 9600u);
+    EXPECT_EQ(line->line.byteSize, 8);
+    EXPECT_EQ(line->line.parity, Parity::None);
+    EXPECT_EQ(line->line.stopBits, StopBits::One);
+    EXPECT_TRUE(line->line.abortOnError);
+    EXPECT_EQ(link.hostRateIndex(), 1);
+    EXPECT_EQ(link.commandAttempts(), 3);
+    EXPECT_EQ(link.lastActivity(), clock.NowMs() + 100);
+}
+
+TEST(TransportOpen, FailuresKeepTheSystemErrorAndOpenNothing) {
+    FakeClock clock;
+    ScriptedFactory factory(clock);
+    CameraLink link(factory, clock);
+    EXPECT_EQ(link.OpenPort(2), 8u);
+    EXPECT_EQ(link.OpenPort(10), 8u);
+    EXPECT_EQ(link.OpenPort(0), 8u);
+    EXPECT_FALSE(link.portOpen());
+    EXPECT_EQ(factory.opens.count(10), 0u);  // only COM1..COM9 can be named
+    ASSERT_EQ(link.openFailures().size(), 3u);
+    EXPECT_EQ(link.openFailures()[0].portNumber, 2);
+    EXPECT_EQ(link.openFailures()[0].systemError, 2);
+}
+
+TEST_F(TransportTest, ReceiveOfNothingWaitsItsTimeAndLeavesTheCount) {
+    link.receiveCount() = 5;
+    const uint32_t start = clock.NowMs();
+    EXPECT_EQ(link.Receive(3000), 7u);
+    EXPECT_EQ(clock.NowMs() - start, 3000u);
+    EXPECT_EQ(link.receiveCount(), 5);
+    EXPECT_EQ(Count(WireEvent::Purge), 0);
+}
+
+TEST_F(TransportTest, ShortReceiveKeepsWhatArrivedAndDropsTheRest) {
+    std::vector<uint8_t> first(100);
+    for (int i = 0; i < 100; ++i)
+        first[size_t(i)] = uint8_t(i + 1);
+    line->Answer(first);
+    line->Answer({0xAA, 0xBB}, 200);  // stray bytes after a long pause
+    link.receiveCount() = 257;
+    EXPECT_EQ(link.Receive(2000), 7u);
+    ASSERT_EQ(link.receiveCount(), 100);
+    EXPECT_TRUE(std::equal(first.begin(), first.end(), link.receiveBuffer()));
+    // The read ended 30 ms after the last byte, well before the time-out.
+    EXPECT_LT(clock.NowMs(), line->incoming.front().first);
+}
+
+TEST_F(TransportTest, TransmitWaitsForTheOutputQueueToEmpty) {
+    line->outQueueReadings = {4, 4, 3, 2, 0};
+    link.transmitBuffer()[0] = 0x42;
+    link.transmitCount() = 1;
+    EXPECT_EQ(link.Transmit(200), 0u);
+    EXPECT_EQ(line->AllWritten(), std::vector<uint8_t>{0x42});
+    EXPECT_GT(clock.sleeps, 0);  // it slept between polls rather than spinning
+}
+
+TEST_F(TransportTest, TransmitGivesUpWhenTheQueueDoesNotEmptyAndWritesNothing) {
+    line->outQueueReadings.assign(1000, 50);
+    link.transmitCount() = 1;
+    const uint32_t start = clock.NowMs();
+    EXPECT_EQ(link.Transmit(200), 7u);
+    EXPECT_TRUE(line->AllWritten().empty());
+    // The allowance is the time-out plus a millisecond per queued byte.
+    EXPECT_GE(clock.NowMs() - start, 250u);
+    EXPECT_LE(clock.NowMs() - start, 252u);
+}
+
+TEST_F(TransportTest, AWriteThatMovesFewerBytesIsATimeOut) {
+    line->shortWriteBy = 1;
+    link.transmitCount() = 8;
+    EXPECT_EQ(link.Transmit(200), 7u);
+    line->shortWriteBy = 0;
+    line->failWrites = true;
+    EXPECT_EQ(link.Transmit(200), 8u);
+}
+
+TEST_F(TransportTest, RateIndexOutOfRangeChangesNothing) {
+    ASSERT_EQ(link.SetHostRate(3), 0u);
+    EXPECT_EQ(line->line.baudRate, 38400u);
+    line->events.clear();
+    EXPECT_EQ(link.SetHostRate(0), 1u);
+    EXPECT_EQ(link.SetHostRate(6), 1u);
+    EXPECT_TRUE(line->events.empty());
+    EXPECT_EQ(link.hostRateIndex(), 3);
+    EXPECT_EQ(line->line.baudRate, 38400u);
+    ASSERT_EQ(link.SetHostRate(4), 0u);
+    EXPECT_EQ(line->line.baudRate, 56000u);  // not 57600
+}
+
+TEST_F(TransportTest, BreakEndsBackAt9600AfterTwoSeconds) {
+    ASSERT_EQ(link.SetHostRate(3), 0u);
+    EXPECT_EQ(link.SetBreak(2), 1u);
+    EXPECT_EQ(link.SetBreak(0), 0u);
+    const uint32_t released = clock.NowMs();
+    EXPECT_EQ(link.SetBreak(1), 0u);
+    EXPECT_GE(clock.NowMs() - released, 2000u);
+    EXPECT_EQ(line->line.baudRate, 9600u);
+    EXPECT_EQ(link.hostRateIndex(), 1);
+    EXPECT_EQ(Count(WireEvent::BreakOn), 1);
+    EXPECT_EQ(Count(WireEvent::BreakOff), 1);
+}
+
+TEST_F(TransportTest, DrainInputWaitsHalfASecondAndReportsStrayBytes) {
+    uint32_t start = clock.NowMs();
+    EXPECT_EQ(link.DrainInput(), 0u);
+    EXPECT_EQ(clock.NowMs() - start, 500u);
+    line->Answer({1, 2, 3});
+    start = clock.NowMs();
+    EXPECT_EQ(link.DrainInput(), 7u);
+    EXPECT_EQ(link.receiveCount(), 3);
+    EXPECT_EQ(line->Arrived(), 0u);
+}
+
+TEST_F(TransportTest, ClosingTwiceClosesOnce) {
+    ASSERT_EQ(link.SetHostRate(5), 0u);
+    EXPECT_EQ(link.ClosePort(), 0u);
+    EXPECT_FALSE(link.portOpen());
+    EXPECT_FALSE(line->open);
+    EXPECT_EQ(link.hostRateIndex(), 1);
+    EXPECT_EQ(link.transmitBuffer(), nullptr);
+    EXPECT_EQ(link.ClosePortIfOpen(), 0u);
+    EXPECT_EQ(Count(WireEvent::Close), 1);
+    // Nothing on a closed port reaches the platform.
+    EXPECT_EQ(link.Transmit(200), 8u);
+    EXPECT_EQ(link.SendCommand(), 8u);
+}
+
+TEST_F(TransportTest, SendByteWritesBeforeItDiscardsTheOutputQueue) {
+    line->outQueueReadings = {0, 1};
+    EXPECT_EQ(link.SendByte(0xD2), 0u);
+    ASSERT_GE(line->events.size(), 2u);
+    EXPECT_EQ(line->events[0].kind, WireEvent::Write);
+    EXPECT_EQ(line->events[1].kind, WireEvent::Purge);
+    EXPECT_EQ(line->events[1].bytes[0], kPurgeOutput);
+}
+
+TEST(Delay, KeepsItsTimeAcrossTheWrapOfTheClock) {
+    FakeClock clock(0xFFFFFF00u);
+    const uint32_t end = DelayMs(clock, 0x200);
+    EXPECT_EQ(end, 0x100u);
+    EXPECT_EQ(DelayMs(clock, 0), 0x100u);
+    EXPECT_EQ(clock.sleeps, 1);
+}
+
+TEST(ErrorNumbers, MapEveryStatus) {
+    const std::pair<LinkStatus, int16_t> table[] = {
+        {0, 0},      {1, -1000},  {2, -1011},         {3, -1006},  {4, -1006},  {5, -1006},
+        {6, -1006},  {7, -1006},  {8, -1006},         {9, -1020},  {10, -1004}, {11, -1006},
+        {12, -1006}, {13, -1020}, {14, -1002},        {15, -1022}, {16, -1020}, {17, -1006},
+        {18, -1002}, {19, -1020}, {0xFFFFFFFF, -1020}};
+    for (const auto& [status, number] : table)
+        EXPECT_EQ(ErrorNumberFor(status), number) << status;
+}
+
+}  // namespace
+}  // namespace rm525
