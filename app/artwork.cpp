@@ -14,8 +14,8 @@ Artwork Artwork::Load() {
     if (!digits.isNull()) {
         art.digits = digits.convertToFormat(QImage::Format_RGB32);
     }
-    for (const char* name : {":/artwork/rm525fw-32.png", ":/artwork/rm525fw-48.png",
-                             ":/artwork/rm525fw-256.png"}) {
+    for (const char* name :
+         {":/artwork/rm525fw-32.png", ":/artwork/rm525fw-48.png", ":/artwork/rm525fw-256.png"}) {
         art.icon.addFile(QString::fromLatin1(name));
     }
     return art;

@@ -25,9 +25,13 @@ namespace {
 
 constexpr int kDialogPoints = 9;
 
-QString FromStd(const std::string& text) { return QString::fromStdString(text); }
+QString FromStd(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
-bool OnEventThread() { return QThread::currentThread() == QCoreApplication::instance()->thread(); }
+bool OnEventThread() {
+    return QThread::currentThread() == QCoreApplication::instance()->thread();
+}
 
 // Places a window when it is first shown, for windows built by Qt itself.
 class PlaceOnShow : public QObject {
@@ -106,8 +110,8 @@ Placer GuiFrontEnd::DialogPlacer() {
 }
 
 bool GuiFrontEnd::ChoosePort(UpdateWorkflow& workflow, int16_t* port) {
-    CPortDlg dlg(DialogPlacer(), [&workflow] { workflow.SetStatus(status_kind::kSearching); },
-                 mainWindow_);
+    CPortDlg dlg(
+        DialogPlacer(), [&workflow] { workflow.SetStatus(status_kind::kSearching); }, mainWindow_);
     if (dlg.exec() != kIdOk) {
         return false;
     }
@@ -119,6 +123,7 @@ int16_t GuiFrontEnd::ChooseFile(const std::string& filter, const std::string& in
                                 std::string* path) {
     QFileDialog dlg(mainWindow_);
     dlg.setObjectName(QStringLiteral("fileChooser"));
+    dlg.setWindowRole(dlg.objectName());
     dlg.setOption(QFileDialog::DontUseNativeDialog);
     dlg.setOption(QFileDialog::HideNameFilterDetails);
     dlg.setAcceptMode(QFileDialog::AcceptOpen);
@@ -145,6 +150,7 @@ void GuiFrontEnd::ShowErrorMessage(const std::string& text) {
     QMessageBox box(QMessageBox::Information, kCaption, FromStd(text), QMessageBox::Ok,
                     mainWindow_);
     box.setObjectName(QStringLiteral("errorMessage"));
+    box.setWindowRole(box.objectName());
     ApplyDialogLook(&box, DialogFont(kDialogPoints));
     box.exec();
 }
@@ -192,7 +198,9 @@ void GuiFrontEnd::CloseProgress() {
     }
 }
 
-void GuiFrontEnd::CloseProgressHere() { progress_.reset(); }
+void GuiFrontEnd::CloseProgressHere() {
+    progress_.reset();
+}
 
 void GuiFrontEnd::SetBusyCursor(bool busy) {
     if (busy) {

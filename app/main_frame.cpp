@@ -27,6 +27,7 @@ CMainFrame::CMainFrame(SerialPortFactory& ports, Clock& clock, const Artwork& ar
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       artwork_(artwork) {
     setObjectName(QStringLiteral("mainFrame"));
+    setWindowRole(QStringLiteral("CMainFrame"));
     setWindowTitle(kCaption);
     resize(kInitialSize);
 
@@ -39,9 +40,10 @@ CMainFrame::CMainFrame(SerialPortFactory& ports, Clock& clock, const Artwork& ar
     layout->addWidget(view_, 1);
 
     // The accelerators act while the main window or the view has the focus.
-    const std::pair<QKeySequence, int> keys[] = {{QKeySequence(Qt::CTRL | Qt::Key_Q), command::kClose},
-                                                 {QKeySequence(Qt::CTRL | Qt::Key_N), command::kNewDocument},
-                                                 {QKeySequence(Qt::CTRL | Qt::Key_O), command::kOpenDocument}};
+    const std::pair<QKeySequence, int> keys[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_Q), command::kClose},
+        {QKeySequence(Qt::CTRL | Qt::Key_N), command::kNewDocument},
+        {QKeySequence(Qt::CTRL | Qt::Key_O), command::kOpenDocument}};
     for (const auto& [key, id] : keys) {
         auto* shortcut = new QShortcut(key, this);
         shortcut->setContext(Qt::WindowShortcut);
@@ -50,7 +52,9 @@ CMainFrame::CMainFrame(SerialPortFactory& ports, Clock& clock, const Artwork& ar
     OnCreate(ports, clock);
 }
 
-CMainFrame::~CMainFrame() { OnDestroy(); }
+CMainFrame::~CMainFrame() {
+    OnDestroy();
+}
 
 void CMainFrame::OnCreate(SerialPortFactory& ports, Clock& clock) {
     frontEnd_ = std::make_unique<GuiFrontEnd>(this, statusLine_, view_,
@@ -75,7 +79,9 @@ void CMainFrame::FillDesktop() {
     }
 }
 
-void CMainFrame::OnNewDocument() { view_->OnInitialUpdate(); }
+void CMainFrame::OnNewDocument() {
+    view_->OnInitialUpdate();
+}
 
 void CMainFrame::RunProcedure() {
     if (g_pWorkflow == nullptr || running_) {

@@ -23,8 +23,8 @@ extern UpdateWorkflow* g_pWorkflow;
 
 // Commands of the main window.
 namespace command {
-inline constexpr int kClose = 32771;     // Ctrl+Q, and the view when the procedure has ended
-inline constexpr int kNewDocument = 57600;  // Ctrl+N
+inline constexpr int kClose = 32771;         // Ctrl+Q, and the view when the procedure has ended
+inline constexpr int kNewDocument = 57600;   // Ctrl+N
 inline constexpr int kOpenDocument = 57601;  // Ctrl+O
 inline constexpr int kAbout = 57664;
 inline constexpr int kExit = 57665;

@@ -54,6 +54,8 @@ void CProgressDlg::ShowProgress(int phase, int percent, const QString* text) {
     }
 }
 
-void CProgressDlg::closeEvent(QCloseEvent* event) { event->ignore(); }
+void CProgressDlg::closeEvent(QCloseEvent* event) {
+    event->ignore();
+}
 
 }  // namespace rm525::gui

@@ -11,9 +11,9 @@ namespace {
 
 // Bar geometry, relative to the bottom of the client area.
 constexpr int kBarLeft = 9;
-constexpr int kBarRight = 311;      // exclusive
-constexpr int kBarTopUp = 31;       // top = bottom - 31
-constexpr int kBarBottomUp = 11;    // bottom (exclusive) = bottom - 11
+constexpr int kBarRight = 311;    // exclusive
+constexpr int kBarTopUp = 31;     // top = bottom - 31
+constexpr int kBarBottomUp = 11;  // bottom (exclusive) = bottom - 11
 constexpr int kPixelsPerPercent = 3;
 // Figures: four places of eight pixels from x = 140, ten rows high.
 constexpr int kFiguresLeft = 140;

@@ -13,21 +13,31 @@ constexpr int kFontPoints = 9;
 constexpr int kText = PromptDlg::kTextId;
 using K = ControlKind;
 
-const DialogTemplate kContinueTemplate{kFontPoints, 159, 61,
+const DialogTemplate kContinueTemplate{kFontPoints,
+                                       159,
+                                       61,
                                        {{K::DefPushButton, kIdOk, "Continue", 35, 43, 40, 14},
                                         {K::PushButton, kIdCancel, "Quit", 84, 43, 40, 14},
                                         {K::CenteredText, kText, "", 7, 7, 145, 30}}};
-const DialogTemplate kReselectTemplate{kFontPoints, 185, 53,
+const DialogTemplate kReselectTemplate{kFontPoints,
+                                       185,
+                                       53,
                                        {{K::DefPushButton, kIdOk, "Continue", 47, 35, 40, 14},
                                         {K::PushButton, kIdCancel, "Quit", 99, 35, 40, 14},
                                         {K::CenteredText, kText, "", 8, 7, 169, 20}}};
-const DialogTemplate kSuccessTemplate{kFontPoints, 185, 67,
-                                      {{K::DefPushButton, kIdOk, "OK", 73, 48, 40, 14},
-                                       {K::CenteredText, kText, "", 7, 8, 170, 33}}};
-const DialogTemplate kFailureTemplate{kFontPoints, 185, 67,
+const DialogTemplate kSuccessTemplate{
+    kFontPoints,
+    185,
+    67,
+    {{K::DefPushButton, kIdOk, "OK", 73, 48, 40, 14}, {K::CenteredText, kText, "", 7, 8, 170, 33}}};
+const DialogTemplate kFailureTemplate{kFontPoints,
+                                      185,
+                                      67,
                                       {{K::DefPushButton, kIdOk, "Quit", 73, 48, 40, 14},
                                        {K::CenteredText, kText, "", 7, 8, 170, 33}}};
-const DialogTemplate kNoCameraTemplate{kFontPoints, 206, 68,
+const DialogTemplate kNoCameraTemplate{kFontPoints,
+                                       206,
+                                       68,
                                        {{K::DefPushButton, kIdOk, "Exit", 82, 48, 40, 14},
                                         {K::CenteredText, kText, "", 7, 8, 193, 33}}};
 

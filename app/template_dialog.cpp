@@ -93,12 +93,21 @@ QAbstractButton* TemplateDialog::Button(int id) const {
     return findChild<QAbstractButton*>(QStringLiteral("button%1").arg(id));
 }
 
-void TemplateDialog::OnInitDialog() { Place(); }
+void TemplateDialog::OnInitDialog() {
+    Place();
+}
 
 void TemplateDialog::Place() {
     if (placer_) {
         placer_(this);
     }
+}
+
+void TemplateDialog::setVisible(bool visible) {
+    if (visible) {
+        setWindowRole(objectName());
+    }
+    QDialog::setVisible(visible);
 }
 
 void TemplateDialog::showEvent(QShowEvent* event) {

@@ -50,6 +50,10 @@ public:
     QLabel* Text(int id) const;
     QAbstractButton* Button(int id) const;
 
+    // The window role (on X11) is the dialog's class name, so that tools
+    // driving the program from outside can tell its windows apart.
+    void setVisible(bool visible) override;
+
 public slots:
     void reject() override { OnCancel(); }
 

@@ -105,8 +105,8 @@ void DialogsTest::promptsShowTheirMessageAndButtons_data() {
                                 << continueQuit;
     QTest::newRow("same version") << int(PromptKind::Continue) << 1
                                   << "\nSelected firmware matches camera version." << continueQuit;
-    QTest::newRow("cancelled choice") << int(PromptKind::Reselect) << 0
-                                      << "File selection was canceled !" << continueQuit;
+    QTest::newRow("cancelled choice")
+        << int(PromptKind::Reselect) << 0 << "File selection was canceled !" << continueQuit;
     QTest::newRow("update failed")
         << int(PromptKind::Failure) << 0
         << "Camera update failed. Quit and follow the\nRETRY PROCEDURE in the ReadMe file. "
@@ -248,7 +248,9 @@ void DialogsTest::portDialogOffersAutoAndNinePorts() {
         QCOMPARE(radios, (QStringList{"AUTO", "COM1", "COM2", "COM3", "COM4", "COM5", "COM6",
                                       "COM7", "COM8", "COM9"}));
         // Two columns: AUTO and COM1..COM5 on the left, COM6..COM9 on the right.
-        auto x = [&](int id) { return dlg.findChild<QRadioButton*>(QString("radio%1").arg(id))->x(); };
+        auto x = [&](int id) {
+            return dlg.findChild<QRadioButton*>(QString("radio%1").arg(id))->x();
+        };
         QCOMPARE(x(111), x(116));
         QVERIFY(x(117) > x(116));
         QCOMPARE(x(117), x(120));

@@ -5,8 +5,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QFileDialog>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -77,7 +77,9 @@ void Click(QWidget* dlg, const char* name) {
     dlg->findChild<QAbstractButton*>(QString::fromLatin1(name))->click();
 }
 
-QString Text100(QWidget* dlg) { return dlg->findChild<QLabel*>("text100")->text(); }
+QString Text100(QWidget* dlg) {
+    return dlg->findChild<QLabel*>("text100")->text();
+}
 
 }  // namespace
 
@@ -91,9 +93,8 @@ private slots:
 
 void GuiRunTest::updateRunsFromPortChoiceToSuccessAndCloses() {
     rm525::testing::TempDir dir;
-    const std::string file =
-        rm525::testing::WriteFile(dir.File("new.fw"), rm525::testing::FirmwareBytes(
-                                                          firmware::kHeaderRm525, "0106"));
+    const std::string file = rm525::testing::WriteFile(
+        dir.File("new.fw"), rm525::testing::FirmwareBytes(firmware::kHeaderRm525, "0106"));
     sim::VirtualClock clock;
     sim::SimulatedPortFactory ports(clock);
     sim::CameraModel& camera = ports.AttachCamera(3, sim::Rm525Setup());
@@ -129,8 +130,7 @@ void GuiRunTest::updateRunsFromPortChoiceToSuccessAndCloses() {
              // The filter's description as the chooser shows it, and its pattern.
              statusSeen << chooser->findChild<QComboBox*>("fileTypeCombo")->currentText() + "|" +
                                chooser->nameFilters().join('|');
-             chooser->findChild<QLineEdit*>("fileNameEdit")
-                 ->setText(QString::fromStdString(file));
+             chooser->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(file));
              QMetaObject::invokeMethod(chooser, "accept");
          }},
         {"CProgressDlg", [&](QWidget*) { statusSeen << "progress"; }},
@@ -146,8 +146,8 @@ void GuiRunTest::updateRunsFromPortChoiceToSuccessAndCloses() {
     QCOMPARE(statusSeen,
              (QStringList{"Select the communication port. ",
                           "Camera ID: RM525 SIMULATED CAMERA     Firmware Version: 1.05",
-                          "File selection was canceled !", "Firmware Files (*.fw )|Firmware Files (*.fw ) (*.fw)",
-                          "progress"}));
+                          "File selection was canceled !",
+                          "Firmware Files (*.fw )|Firmware Files (*.fw ) (*.fw)", "progress"}));
     QCOMPARE(successText, QString("Firmware 1.06 was successfully installed in your Quelm Vivid "
                                   "Imagework RM520/RM525 Zoom Camera!"));
     QVERIFY(!frame->isVisible());

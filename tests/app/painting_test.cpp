@@ -32,7 +32,9 @@ constexpr QRgb kYellow = 0xFFFF00;
 constexpr QRgb kRed = 0xFF0000;
 constexpr int kH = 70;  // client height of the test picture
 
-QRgb At(const QImage& img, int x, int y) { return img.pixel(x, y) & 0xFFFFFF; }
+QRgb At(const QImage& img, int x, int y) {
+    return img.pixel(x, y) & 0xFFFFFF;
+}
 bool Opaque(const QImage& img) {
     for (int y = 0; y < img.height(); ++y) {
         for (int x = 0; x < img.width(); ++x) {
@@ -96,7 +98,9 @@ private:
     Artwork art_;
 };
 
-void PaintingTest::initTestCase() { art_ = Artwork::Load(); }
+void PaintingTest::initTestCase() {
+    art_ = Artwork::Load();
+}
 
 void PaintingTest::artworkHasTheSizesAndGlyphsTheDisplayNeeds() {
     QCOMPARE(art_.background.size(), QSize(506, 358));
@@ -215,7 +219,8 @@ void PaintingTest::progressAtHundredIsBlueWithWhiteFigures() {
         const QImage p = Place(bar, place, 8);
         for (int y = 0; y < 10; ++y) {
             for (int x = 0; x < 8; ++x) {
-                QCOMPARE(At(p, x, y), GlyphLit(art_.digits, figures[place] * 8, x, y) ? kWhite : kBlue);
+                QCOMPARE(At(p, x, y),
+                         GlyphLit(art_.digits, figures[place] * 8, x, y) ? kWhite : kBlue);
             }
         }
     }
@@ -312,10 +317,10 @@ void PaintingTest::statusLineShowsEachKind_data() {
     QTest::newRow("port prompt") << 0 << false << QByteArray() << "Select the communication port. ";
     QTest::newRow("searching") << 1 << false << QByteArray()
                                << "Searching for Quelm Vivid Imagework RM520/RM525 Zoom Camera ...";
-    QTest::newRow("camera, empty ID") << 2 << true << QByteArray()
-                                      << "Camera ID: ---    Firmware Version: 1.05";
-    QTest::newRow("camera, normal ID") << 2 << true << QByteArray("SHOP 7")
-                                       << "Camera ID: SHOP 7     Firmware Version: 1.05";
+    QTest::newRow("camera, empty ID")
+        << 2 << true << QByteArray() << "Camera ID: ---    Firmware Version: 1.05";
+    QTest::newRow("camera, normal ID")
+        << 2 << true << QByteArray("SHOP 7") << "Camera ID: SHOP 7     Firmware Version: 1.05";
     QTest::newRow("camera, 32-character ID")
         << 2 << true << id32 << "Camera ID: " + QString(id32) + "     Firmware Version: 1.05";
     QTest::newRow("camera not yet known") << 2 << false << QByteArray("SHOP 7") << "";
