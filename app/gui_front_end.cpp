@@ -124,6 +124,8 @@ int16_t GuiFrontEnd::ChooseFile(const std::string& filter, const std::string& in
     QFileDialog dlg(mainWindow_);
     dlg.setObjectName(QStringLiteral("fileChooser"));
     dlg.setWindowRole(dlg.objectName());
+    // Every window of the program bears its caption, the chooser too.
+    dlg.setWindowTitle(kCaption);
     dlg.setOption(QFileDialog::DontUseNativeDialog);
     dlg.setOption(QFileDialog::HideNameFilterDetails);
     dlg.setAcceptMode(QFileDialog::AcceptOpen);

@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "app/about_dialog.h"
 #include "app/dialog_look.h"
@@ -74,13 +75,29 @@ void CMainFrame::OnCreate(SerialPortFactory& ports, Clock& clock) {
 }
 
 void CMainFrame::FillDesktop() {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        setGeometry(screen->geometry());
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return;
+    }
+    // The outer rectangle, frame included, is the screen's.
+    const QRect desktop = screen->geometry();
+    const QMargins frame = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+    setGeometry(desktop.marginsRemoved(frame));
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Only a shown window knows its frame.
+    if (!event->spontaneous()) {
+        FillDesktop();
     }
 }
 
 void CMainFrame::OnNewDocument() {
-    view_->OnInitialUpdate();
+    document_ = std::make_unique<CRm525fwDoc>();
+    if (document_->OnNewDocument()) {
+        view_->OnInitialUpdate();
+    }
 }
 
 void CMainFrame::RunProcedure() {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/artwork.h"
+#include "app/rm525fw_doc.h"
 
 namespace rm525 {
 class Clock;
@@ -57,6 +58,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void OnCreate(SerialPortFactory& ports, Clock& clock);
@@ -69,6 +71,7 @@ private:
     CRm525fwView* view_;
     std::unique_ptr<GuiFrontEnd> frontEnd_;
     std::unique_ptr<UpdateWorkflow> workflow_;
+    std::unique_ptr<CRm525fwDoc> document_;
     bool running_ = false;
     bool closing_ = false;
 };

@@ -45,7 +45,7 @@ export DISPLAY=":$(tr -d '\n' <"$work/display")"
 
 # The camera (version 1.05) and a firmware file for it (version 1.06).
 "$sim" make-firmware --model rm525 --version 0106 --out "$work/new.fw" >/dev/null
-"$sim" --model rm525 --version 0105 --quiet --report "$work/report" \
+"$sim" --model rm525 --version 0105 --prepare-ms 500 --quiet --report "$work/report" \
     --exit-after-verified-release >"$work/sim.out" 2>"$work/sim.log" &
 sim_pid=$!
 pids+=($sim_pid)
@@ -93,8 +93,8 @@ xdotool type --delay 5 "$work/new.fw"
 xdotool key Return
 
 wait_for CProgressDlg 60 >/dev/null || fail "no progress window"
-# Well into the transfer, then the picture of it.
-sleep 2
+# Past the preparation of the camera's memory, into the blocks.
+sleep 8
 shot 3-progress
 
 w=$(wait_for CSuccessDlg 300) || fail "no success prompt"
