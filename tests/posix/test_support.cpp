@@ -1,0 +1,98 @@
+#include "tests/posix/test_support.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <stdexcept>
+#include <thread>
+
+namespace rm525::test {
+
+PtyPair::PtyPair() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
+        throw std::runtime_error("no pseudo-terminal");
+    }
+    slavePath_ = ptsname(master_);
+}
+
+PtyPair::~PtyPair() {
+    close(master_);
+}
+
+void PtyPair::WriteMaster(const std::vector<uint8_t>& bytes) const {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(master_, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) {
+            throw std::runtime_error("pty master write failed");
+        }
+        done += static_cast<size_t>(n);
+    }
+}
+
+std::vector<uint8_t> PtyPair::ReadMaster(size_t atMost, int waitMs) const {
+    std::vector<uint8_t> got;
+    uint8_t buf[4096];
+    pollfd pfd{master_, POLLIN, 0};
+    while (got.size() < atMost && poll(&pfd, 1, waitMs) > 0 && (pfd.revents & POLLIN) != 0) {
+        const ssize_t n = read(master_, buf, std::min(sizeof buf, atMost - got.size()));
+        if (n <= 0) {
+            break;
+        }
+        got.insert(got.end(), buf, buf + n);
+    }
+    return got;
+}
+
+ScopedEnv::ScopedEnv(std::string name, const std::string& value) : name_(std::move(name)) {
+    if (const char* old = getenv(name_.c_str())) {
+        old_ = old;
+    }
+    setenv(name_.c_str(), value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (old_) {
+        setenv(name_.c_str(), old_->c_str(), 1);
+    } else {
+        unsetenv(name_.c_str());
+    }
+}
+
+TempDir::TempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "rm525-posix-XXXXXX").string();
+    if (mkdtemp(tmpl.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+bool WaitFor(const std::function<bool()>& done, int limitMs) {
+    for (int i = 0; i < limitMs; ++i) {
+        if (done()) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return done();
+}
+
+std::vector<uint8_t> Pattern(size_t n, uint8_t seed) {
+    std::vector<uint8_t> v(n);
+    for (size_t i = 0; i < n; ++i) {
+        v[i] = static_cast<uint8_t>(seed + i * 7);
+    }
+    return v;
+}
+
+}  // namespace rm525::test
