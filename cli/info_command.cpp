@@ -7,6 +7,7 @@
 #include "cli/port_setup.h"
 #include "link/camera_link.h"
 #include "link/posix/port_diagnostics.h"
+#include "link/protocol.h"
 #include "res/messages.h"
 #include "workflow/update_workflow.h"
 #include "workflow/version_chars.h"
