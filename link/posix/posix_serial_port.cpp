@@ -27,9 +27,15 @@ constexpr uint32_t kReadReturnAtOnce = 0xFFFF'FFFFu;
 // How often a write looks at the output queue while the bytes go out.
 constexpr long kDrainPollNs = 1'000'000;
 constexpr short kLineGone = POLLERR | POLLHUP | POLLNVAL;
+// Allowances beyond this (about 35 years) are as good as none and would
+// overflow the nanosecond clock.
+constexpr uint64_t kLongestAllowanceMs = uint64_t{1} << 40;
 
 int64_t DeadlineAfterMs(int64_t startNs, uint64_t ms) {
-    return ms == 0 ? posix::kNoDeadline : startNs + static_cast<int64_t>(ms) * posix::kNsPerMs;
+    if (ms == 0 || ms > kLongestAllowanceMs) {
+        return posix::kNoDeadline;
+    }
+    return startNs + static_cast<int64_t>(ms) * posix::kNsPerMs;
 }
 
 int64_t EarlierDeadline(int64_t a, int64_t b) {
