@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The firmware file as the updater reads it, and a maker of test files.
+namespace rm525::sim::firmware_file {
+
+constexpr size_t kFileSize = 524416;  // 0x80080
+constexpr size_t kModelTextOffset = 0;
+constexpr size_t kModelTextCompared = 48;  // the loader compares this many characters
+constexpr size_t kVersionOffset = 61;      // four version characters, 62..64 shown as "%c.%c%c"
+constexpr size_t kVersionLength = 4;
+constexpr size_t kBodyOffset = 128;
+constexpr size_t kBodySize = 524288;  // 2048 blocks of 256 bytes
+
+// The model texts, 49 characters each; the file holds the whole text.
+constexpr std::string_view kRm525Text = "Quelm Vivid Imagework RM525 Zoom camera. Firmware";
+constexpr std::string_view kRm520Text = "Quelm Vivid Imagework RM520      camera. Firmware";
+
+enum class Model { Rm520, Rm525 };
+// A broken file: a header that matches neither model, a byte short, a byte long.
+enum class Defect { None, Header, Short, Long };
+
+struct FirmwareSpec {
+    Model model = Model::Rm525;
+    std::string version = "0105";  // the four characters at offset 61
+    uint64_t seed = 1;             // the body is pseudo-random from this seed
+    Defect defect = Defect::None;
+};
+
+std::vector<uint8_t> MakeFirmware(const FirmwareSpec& spec);
+// Writes the file; false with `error` set when it cannot.
+bool WriteFirmware(const FirmwareSpec& spec, const std::string& path, std::string* error);
+
+}  // namespace rm525::sim::firmware_file

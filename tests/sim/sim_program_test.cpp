@@ -1,0 +1,310 @@
+// rm525cam-sim as a program: a plain termios client on its pseudo-terminal,
+// and the firmware maker.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "link/protocol.h"
+#include "sim/firmware_maker.h"
+
+extern char** environ;
+
+namespace rm525::sim {
+namespace {
+
+namespace p = protocol;
+using Bytes = std::vector<uint8_t>;
+
+// A private folder for one test, removed with everything in it afterwards.
+class TempDir {
+public:
+    TempDir() {
+        char pattern[] = "/tmp/rm525sim-test-XXXXXX";
+        const char* dir = mkdtemp(pattern);
+        path_ = dir ? dir : "";
+    }
+    ~TempDir() {
+        if (!path_.empty())
+            std::filesystem::remove_all(path_);
+    }
+    std::string operator+(const std::string& name) const { return path_ + name; }
+
+private:
+    std::string path_;
+};
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Runs rm525cam-sim with `args`, returns its pid and the pipe of its stdout.
+class SimProcess {
+public:
+    explicit SimProcess(std::vector<std::string> args) {
+        args.insert(args.begin(), RM525CAM_SIM_PATH);
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        int out[2];
+        if (pipe(out) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(out[1]);
+        stdout_ = out[0];
+    }
+    ~SimProcess() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            Wait();
+        }
+        if (stdout_ >= 0)
+            close(stdout_);
+    }
+    // The first line of the program's output: the terminal's path.
+    std::string FirstLine() {
+        std::string line;
+        char c;
+        while (WaitReadable(stdout_, 5000) && read(stdout_, &c, 1) == 1 && c != '\n')
+            line += c;
+        return line;
+    }
+    int Terminate() {
+        kill(pid_, SIGTERM);
+        return Wait();
+    }
+    // Waits for the program to end by itself, up to `ms`; its exit status or -1.
+    int WaitForExit(int ms) {
+        for (int waited = 0; waited < ms; waited += 10) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            usleep(10000);
+        }
+        return -1;
+    }
+    static bool WaitReadable(int fd, int ms) {
+        pollfd pfd{fd, POLLIN, 0};
+        return poll(&pfd, 1, ms) == 1;
+    }
+
+private:
+    int Wait() {
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    pid_t pid_ = -1;
+    int stdout_ = -1;
+};
+
+// The host end: the slave side opened as a serial port, raw.
+class TermiosClient {
+public:
+    explicit TermiosClient(const std::string& path) {
+        fd_ = open(path.c_str(), O_RDWR | O_NOCTTY);
+        if (fd_ < 0)
+            return;
+        termios t{};
+        tcgetattr(fd_, &t);
+        cfmakeraw(&t);
+        cfsetspeed(&t, B9600);
+        tcsetattr(fd_, TCSANOW, &t);
+    }
+    ~TermiosClient() {
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    bool IsOpen() const { return fd_ >= 0; }
+    void SetSpeed(speed_t speed) {
+        termios t{};
+        tcgetattr(fd_, &t);
+        cfsetspeed(&t, speed);
+        tcsetattr(fd_, TCSANOW, &t);
+    }
+    void Send(const Bytes& b) { ASSERT_EQ(write(fd_, b.data(), b.size()), ssize_t(b.size())); }
+    void SendFrame(uint8_t command, uint16_t p1 = 0, uint16_t p2 = 0) {
+        Send({command, 0, uint8_t(p1 >> 8), uint8_t(p1), uint8_t(p2 >> 8), uint8_t(p2), 0,
+              p::kFrameEnd});
+    }
+    // Reads up to `count` bytes, waiting at most `ms` for each.
+    Bytes Read(size_t count, int ms = 2000) {
+        Bytes got;
+        uint8_t buffer[512];
+        while (got.size() < count && SimProcess::WaitReadable(fd_, ms)) {
+            const ssize_t n = read(fd_, buffer, std::min(sizeof buffer, count - got.size()));
+            if (n <= 0)
+                break;
+            got.insert(got.end(), buffer, buffer + n);
+        }
+        return got;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+const Bytes kRequest(p::kHandshakeRequest.begin(), p::kHandshakeRequest.end());
+const Bytes kReply(p::kHandshakeReply.begin(), p::kHandshakeReply.end());
+
+TEST(SimProgramTest, HandshakeStatusAndRateChangeOverAPseudoTerminal) {
+    const TempDir dir;
+    SimProcess sim(
+        {"--quiet", "--camera-id", "PTY CAMERA", "--version", "0115", "--link", dir + "/com3"});
+    const std::string path = sim.FirstLine();
+    ASSERT_FALSE(path.empty());
+    TermiosClient host(dir + "/com3");  // through the link the program made
+    ASSERT_TRUE(host.IsOpen());
+
+    host.Send(kRequest);  // normal mode: no reply at all
+    EXPECT_TRUE(host.Read(12, 300).empty());
+
+    host.SendFrame(p::kCmdQueryStatus);
+    const Bytes head = host.Read(2 + p::kPacketSize);
+    ASSERT_EQ(head.size(), size_t{2 + p::kPacketSize});
+    EXPECT_EQ(head[0], p::kAck);
+    EXPECT_EQ(head[1], p::kStartOfData);
+    EXPECT_EQ(head[2 + p::status_block::kVersionLow], 0x15);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&head[2 + p::status_block::kCameraId])),
+              "PTY CAMERA");
+    host.Send({p::kPacketOk});
+    EXPECT_EQ(host.Read(1), Bytes{p::kDone});
+
+    usleep(100000);
+    host.SendFrame(p::kCmdEnterUpdateMode);
+    EXPECT_EQ(host.Read(2), (Bytes{p::kAck, p::kDone}));
+    host.Send(kRequest);
+    EXPECT_EQ(host.Read(12), kReply);
+    host.Send({p::kAck});
+
+    usleep(100000);
+    host.SendFrame(p::kCmdChangeRate, 0x3840);
+    EXPECT_EQ(host.Read(1), Bytes{p::kAck});
+    // Still at 9600: both directions are garbage.
+    host.SendFrame(p::kCmdQueryStatus);
+    EXPECT_TRUE(host.Read(1, 300).empty());  // the camera did not understand the frame
+    host.SetSpeed(B9600);
+    host.Send(kRequest);  // garbled on the way in: no reply
+    EXPECT_TRUE(host.Read(1, 300).empty());
+
+    host.SetSpeed(B38400);
+    usleep(150000);
+    host.Send(kRequest);
+    EXPECT_EQ(host.Read(12), kReply);
+    host.Send({p::kAck});
+    usleep(150000);
+
+    // Release: the camera answers at 38400 and then talks 9600 again; a host
+    // still at 38400 gets garbage from it.
+    host.SendFrame(p::kCmdReleaseCamera);
+    EXPECT_EQ(host.Read(2), (Bytes{p::kAck, p::kDone}));
+    usleep(150000);
+    host.SetSpeed(B9600);
+    host.SendFrame(p::kCmdQueryStatus);
+    EXPECT_EQ(host.Read(1), Bytes{p::kAck});
+    Bytes rest = host.Read(1 + p::kPacketSize);
+    host.SetSpeed(B38400);
+    host.Send({p::kPacketOk});  // garbled: the camera never sees its D2
+    EXPECT_TRUE(host.Read(1, 300).empty());
+}
+
+TEST(SimProgramTest, WritesFlashAndReportAndExitsAfterRelease) {
+    const TempDir dir;
+    SimProcess sim({"--quiet", "--mode", "update", "--prepare-ms", "300", "--fault",
+                    "nak-packet@0x1D:1", "--flash-out", dir + "/flash.bin", "--report",
+                    dir + "/report.txt", "--exit-after-release"});
+    TermiosClient host(sim.FirstLine());
+    ASSERT_TRUE(host.IsOpen());
+
+    host.SendFrame(p::kCmdPrepareArea, 2);
+    const Bytes prepare = host.Read(1);
+    EXPECT_EQ(prepare, Bytes{p::kAck});
+    EXPECT_EQ(host.Read(1, 1000), Bytes{p::kDone});  // 300 ms: no keep-alive yet
+
+    Bytes block(p::kBlockSize, 0x3C);
+    block.push_back(p::XorCheck(block.data(), p::kBlockSize));
+    host.SendFrame(p::kCmdWriteBlock, 1);
+    EXPECT_EQ(host.Read(1), Bytes{p::kAck});
+    host.Send(block);
+    EXPECT_EQ(host.Read(1), Bytes{p::kPacketBad});  // the injected fault
+    host.Send(block);
+    EXPECT_EQ(host.Read(2), (Bytes{p::kPacketOk, p::kDone}));
+
+    usleep(100000);
+    host.SendFrame(p::kCmdReleaseCamera);
+    EXPECT_EQ(host.Read(2), (Bytes{p::kAck, p::kDone}));
+    EXPECT_EQ(sim.WaitForExit(5000), 0);
+
+    const std::string flash = ReadFile(dir + "/flash.bin");
+    ASSERT_EQ(flash.size(), size_t{p::kBodySize});
+    EXPECT_EQ(flash[256], '\x3C');
+    EXPECT_EQ(flash[0], '\xFF');
+    const std::string report = ReadFile(dir + "/report.txt");
+    EXPECT_NE(report.find("blocks written: 1\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("verified: no\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("mode: update\n"), std::string::npos) << report;  // no good firmware
+    EXPECT_NE(report.find("received none"), std::string::npos) << report;
+}
+
+TEST(SimProgramTest, MakesValidAndBrokenFirmwareFiles) {
+    const TempDir dir;
+    auto make = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), "make-firmware");
+        SimProcess maker(args);
+        return maker.WaitForExit(10000);
+    };
+    ASSERT_EQ(make({"--model", "rm520", "--version", "0107", "--out", dir + "/a.fw"}), 0);
+    ASSERT_EQ(
+        make({"--model", "rm525", "--version", "0105", "--seed", "7", "--out", dir + "/b.fw"}), 0);
+    ASSERT_EQ(make({"--model", "rm525", "--broken", "short", "--out", dir + "/short.fw"}), 0);
+    ASSERT_EQ(make({"--model", "rm525", "--broken", "long", "--out", dir + "/long.fw"}), 0);
+    ASSERT_EQ(make({"--model", "rm525", "--broken", "header", "--out", dir + "/bad.fw"}), 0);
+    EXPECT_NE(make({"--model", "rm999", "--out", dir + "/x.fw"}), 0);
+
+    const std::string a = ReadFile(dir + "/a.fw");
+    const std::string b = ReadFile(dir + "/b.fw");
+    ASSERT_EQ(a.size(), firmware_file::kFileSize);
+    ASSERT_EQ(b.size(), firmware_file::kFileSize);
+    EXPECT_EQ(a.substr(0, 49), "Quelm Vivid Imagework RM520      camera. Firmware");
+    EXPECT_EQ(b.substr(0, 49), "Quelm Vivid Imagework RM525 Zoom camera. Firmware");
+    EXPECT_EQ(a.substr(61, 4), "0107");
+    EXPECT_NE(a.substr(128, 64), b.substr(128, 64));  // bodies follow the seed
+    EXPECT_EQ(ReadFile(dir + "/short.fw").size(), firmware_file::kFileSize - 1);
+    EXPECT_EQ(ReadFile(dir + "/long.fw").size(), firmware_file::kFileSize + 1);
+    const std::string bad = ReadFile(dir + "/bad.fw");
+    EXPECT_EQ(bad.size(), firmware_file::kFileSize);
+    EXPECT_NE(bad.substr(0, 48), b.substr(0, 48));
+    // The same seed makes the same file.
+    firmware_file::FirmwareSpec spec;
+    spec.seed = 7;
+    const auto again = firmware_file::MakeFirmware(spec);
+    EXPECT_EQ(std::string(again.begin(), again.end()), b);
+}
+
+}  // namespace
+}  // namespace rm525::sim
