@@ -38,5 +38,33 @@ TEST_F(CliProgram, UsageErrorsAndInspect) {
     EXPECT_EQ(RunCli({"inspect", dir_.File("missing.fw")}).status, 5);
 }
 
+TEST_F(CliProgram, InfoReadsTheCameraAndReleasesIt) {
+    StartSimulator({"--camera-id", "STUDIO 4", "--version", "0115", "--clock", "0"});
+    const CliRun run = RunCli({"info", "--port", "COM1"});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("Model:            RM525 Zoom (model code 106)\n"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("Camera ID:        STUDIO 4\n"), std::string::npos);
+    EXPECT_NE(run.out.find("Firmware version: 1.15\n"), std::string::npos);
+    EXPECT_NE(run.out.find("Camera clock:     1997-01-01 00:00:00\n"), std::string::npos);
+    EXPECT_EQ(SimulatorExit(), 0);  // released
+}
+
+TEST_F(CliProgram, InfoOnACameraAlreadyInUpdateModeSaysSo) {
+    StartSimulator({"--mode", "update"});
+    const CliRun run = RunCli({"info", "--port", "COM1"});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("already in update mode"), std::string::npos) << run.out;
+    EXPECT_EQ(SimulatorExit(), 0);
+}
+
+TEST_F(CliProgram, PortsNamesTheDeviceEachNumberResolvesTo) {
+    const CliRun run = RunCli({"ports"}, "/dev/rm525-test-device");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.rfind("COM1  /dev/rm525-test-device  [RM525FW_COM]\nCOM2  (no device)\n", 0),
+              0u)
+        << run.out;
+}
+
 }  // namespace
 }  // namespace rm525::testing

@@ -215,6 +215,23 @@ TEST_F(RunRoads, CameraMemoryErrorEndsTheRun) {
     ExpectReleased(camera);
 }
 
+TEST_F(RunRoads, AFailedMemoryReadIsAMemoryErrorNotAVerdictOnZeros) {
+    // An RM520 file on an RM520 camera: read as zeros, a failed read would
+    // pass the check and let the transfer start.
+    sim::CameraModel& camera = Camera(sim::Rm520Setup());
+    sim::FaultRule refuse;
+    refuse.kind = sim::FaultKind::Refuse;
+    refuse.command = 0x22;
+    refuse.count = 100;
+    camera.AddFault(refuse);
+    Choose(File("rm520.fw", firmware::kHeaderRm520));
+    RunAt();
+    EXPECT_EQ(wf_.LastOutcome(), RunOutcome::MemoryError);
+    EXPECT_EQ(fe_.PromptKinds(), std::vector<PromptKind>{PromptKind::Failure});
+    EXPECT_EQ(fe_.prompts[0].selector, 1);
+    EXPECT_EQ(camera.BlocksWritten(), 0);
+}
+
 TEST_F(RunRoads, SameVersionQuitFreesTheImageAndReleases) {
     sim::CameraModel& camera = Camera();
     Choose(File("same.fw", firmware::kHeaderRm525, "9105"));  // the first character never counts
