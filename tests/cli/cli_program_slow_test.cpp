@@ -51,8 +51,14 @@ TEST_F(CliProgram, SigtermDuringTheTransferStopsItAndExitsOne) {
     StartSimulator();
     const std::string file = Firmware(firmware::kHeaderRm525);
     const pid_t cli = StartCli({"update", "--port", "COM1", "--file", file, "--yes"}, Camera());
+    // The transfer has begun: phase 0 is reported before anything is sent.
     ASSERT_TRUE(WaitFor(
-        [&] { return ReadAll(dir_.File("cli.err")).find("2% ") != std::string::npos; }, 60s));
+        [&] {
+            return ReadAll(dir_.File("cli.err")).find("0% Downloading firmware ...") !=
+                   std::string::npos;
+        },
+        60s));
+    std::this_thread::sleep_for(1s);
     kill(cli, SIGTERM);
     EXPECT_EQ(WaitExit(cli), 1);
     const std::string out = ReadAll(dir_.File("cli.out"));
