@@ -171,7 +171,6 @@ private:
     uint16_t exchangeBlock_ = 0;
     std::vector<Block> packetsOut_;
     size_t nextPacket_ = 0;
-    bool packetStartByte_ = false;
     std::vector<uint8_t> packetIn_;
     uint64_t packetLastUs_ = 0;
 

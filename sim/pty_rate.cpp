@@ -14,6 +14,17 @@ uint32_t PtyHostBaud(int masterFd) {
     return t.c_ospeed;
 }
 
+bool SetTerminalBaud(int fd, uint32_t baud) {
+    struct termios2 t {};
+    if (ioctl(fd, TCGETS2, &t) != 0)
+        return false;
+    t.c_cflag &= ~static_cast<tcflag_t>(CBAUD);
+    t.c_cflag |= BOTHER;
+    t.c_ispeed = baud;
+    t.c_ospeed = baud;
+    return ioctl(fd, TCSETS2, &t) == 0;
+}
+
 bool MakePtyRaw(int masterFd) {
     struct termios2 t {};
     if (ioctl(masterFd, TCGETS2, &t) != 0)
