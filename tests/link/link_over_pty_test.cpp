@@ -28,6 +28,10 @@ protected:
         ASSERT_FALSE(path.empty());
         ports.portNames().SetOverride(1, path);
     }
+    void Connect() {
+        identity.idText = id;
+        link.Connect(1, 3, &status, &identity, &already);
+    }
     // Ends the simulator and returns its report.
     std::string StopCamera() {
         camera->Terminate();
@@ -39,6 +43,10 @@ protected:
     PosixSerialPortFactory ports;
     SystemClock clock;
     CameraLink link{ports, clock};
+    CameraStatusRecord status{};
+    char id[33] = {};
+    CameraIdentityRecord identity{};
+    int32_t already = -1;
 };
 
 TEST_F(LinkOverPtyTest, HandshakeRateChangeAndStatusAt38400) {
@@ -61,12 +69,7 @@ TEST_F(LinkOverPtyTest, HandshakeRateChangeAndStatusAt38400) {
 
 TEST_F(LinkOverPtyTest, ANormalCameraIsFoundReadAndReleased) {
     StartCamera({"--mode", "normal", "--camera-id", "PTY CAMERA"});
-    CameraStatusRecord status{};
-    char id[33] = {};
-    CameraIdentityRecord identity{};
-    identity.idText = id;
-    int32_t already = -1;
-    link.Connect(1, 3, &status, &identity, &already);
+    Connect();
     ASSERT_EQ(link.GetErrorNumber(), 0);
     EXPECT_EQ(already, 0);
     EXPECT_STREQ(id, "PTY CAMERA");
@@ -92,12 +95,7 @@ TEST_F(LinkOverPtyTest, APortHeldByTheLinkIsRefusedToOthers) {
 // Every block waits 100 ms after the last completion: some four minutes.
 TEST_F(LinkOverPtyTest, AWholeTransferLeavesTheBodyInTheFlash) {
     StartCamera({"--mode", "normal", "--prepare-ms", "500"});
-    CameraStatusRecord status{};
-    char id[33] = {};
-    CameraIdentityRecord identity{};
-    identity.idText = id;
-    int32_t already = -1;
-    link.Connect(1, 3, &status, &identity, &already);
+    Connect();
     ASSERT_EQ(link.GetErrorNumber(), 0);
     const auto body = testing::RandomBody(99);
     link.TransferFirmware(body.data(), nullptr);
