@@ -8,13 +8,13 @@
 // The firmware file (*.fw) as the updater reads it.
 namespace rm525::firmware {
 
-constexpr int64_t kFileSize = 524416;                // header and body, 0x80080
-constexpr int kBodyOffset = 128;                     // body: sent to the camera
-constexpr int kBodySize = protocol::kBodySize;       // 524288
-constexpr int kVersionOffset = 61;                   // four version characters
+constexpr int64_t kFileSize = 524416;           // header and body, 0x80080
+constexpr int kBodyOffset = 128;                // body: sent to the camera
+constexpr int kBodySize = protocol::kBodySize;  // 524288
+constexpr int kVersionOffset = 61;              // four version characters
 constexpr int kVersionLength = 4;
-constexpr int16_t kHeaderCompareLength = 48;         // of the 49 characters of a model text
-constexpr int kHeaderAreaSize = kBodyOffset;         // every image holds at least this much
+constexpr int16_t kHeaderCompareLength = 48;  // of the 49 characters of a model text
+constexpr int kHeaderAreaSize = kBodyOffset;  // every image holds at least this much
 
 static_assert(kFileSize == kBodyOffset + kBodySize);
 

@@ -12,7 +12,8 @@ constexpr size_t kInitialNameLength = 5;
 int16_t CompareHeader(const uint8_t* data, const char* text, int16_t count) {
     for (int16_t i = 0; i < count; ++i) {
         const auto t = static_cast<uint8_t>(text[i]);
-        if (data[i] != t || data[i] == 0 || t == 0) return 1;
+        if (data[i] != t || data[i] == 0 || t == 0)
+            return 1;
     }
     return 0;
 }

@@ -18,8 +18,12 @@ FirmwareImage::FirmwareImage(size_t loadedSize)
     ++g_liveImages;
 }
 
-FirmwareImage::~FirmwareImage() { --g_liveImages; }
+FirmwareImage::~FirmwareImage() {
+    --g_liveImages;
+}
 
-int FirmwareImage::LiveCount() { return g_liveImages.load(); }
+int FirmwareImage::LiveCount() {
+    return g_liveImages.load();
+}
 
 }  // namespace rm525

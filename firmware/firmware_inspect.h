@@ -11,11 +11,11 @@ namespace rm525 {
 // camera: the header's model, the version characters, the size, and the two
 // check values the transfer would send.
 struct FirmwareVerdict {
-    int model = 0;                       // 106, 105, or 0 when the header matches neither
-    std::array<char, 4> version = {};    // bytes 61..64 (only when the header matched)
+    int model = 0;                     // 106, 105, or 0 when the header matches neither
+    std::array<char, 4> version = {};  // bytes 61..64 (only when the header matched)
     int64_t size = 0;
     bool sizeOk = false;
-    uint16_t checkA = 0;                 // only when the size is right
+    uint16_t checkA = 0;  // only when the size is right
     uint16_t checkB = 0;
     bool Passes() const { return model != 0 && sizeOk; }
 };

@@ -115,6 +115,7 @@ private:
     bool SetWriteTimeouts();
     LinkStatus WaitOutputQueue(uint32_t timeoutMs);
     void SleepUntilNotBefore(uint32_t timeMs);
+    bool StartCommand(uint8_t code, uint16_t param1, uint16_t param2);
     void SimpleCommand(uint8_t code, uint16_t param1, uint16_t param2, uint32_t waitMs);
 
     SerialPortFactory& ports_;

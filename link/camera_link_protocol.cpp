@@ -263,33 +263,32 @@ void CameraLink::QueryStatus() {
     status_ = WaitCompletion(kCompletionTimeoutMs);
 }
 
-void CameraLink::WriteBlock(const uint8_t* data, int blockNumber) {
-    using namespace link_status;
-    status_ = kOk;
+// The commands that start afresh: status and error number cleared, the frame
+// filled and sent. True when the camera accepted it.
+bool CameraLink::StartCommand(uint8_t code, uint16_t param1, uint16_t param2) {
+    status_ = link_status::kOk;
     errorNumber_ = 0;
     ResetFrame();
-    frame_[0] = kCmdWriteBlock;
-    PutWord(frame_ + 2, uint16_t(blockNumber));
-    if ((status_ = SendCommand()) != kOk)
+    frame_[0] = code;
+    PutWord(frame_ + 2, param1);
+    PutWord(frame_ + 4, param2);
+    status_ = SendCommand();
+    return status_ == link_status::kOk;
+}
+
+void CameraLink::WriteBlock(const uint8_t* data, int blockNumber) {
+    if (!StartCommand(kCmdWriteBlock, uint16_t(blockNumber), 0))
         return;
     packetLength_ = kPacketSize;
-    if ((status_ = SendPacket(data, kPacketSize)) != kOk)
+    if ((status_ = SendPacket(data, kPacketSize)) != link_status::kOk)
         return;
     status_ = WaitCompletion(kCompletionTimeoutMs);
 }
 
 // SetValue, PrepareArea and EnterUpdateMode: a frame, then the completion byte.
 void CameraLink::SimpleCommand(uint8_t code, uint16_t param1, uint16_t param2, uint32_t waitMs) {
-    using namespace link_status;
-    status_ = kOk;
-    errorNumber_ = 0;
-    ResetFrame();
-    frame_[0] = code;
-    PutWord(frame_ + 2, param1);
-    PutWord(frame_ + 4, param2);
-    if ((status_ = SendCommand()) != kOk)
-        return;
-    status_ = WaitCompletion(waitMs);
+    if (StartCommand(code, param1, param2))
+        status_ = WaitCompletion(waitMs);
 }
 
 void CameraLink::SetValue(uint16_t number, uint16_t value) {
@@ -305,18 +304,11 @@ void CameraLink::EnterUpdateMode() {
 }
 
 void CameraLink::ReadWords(uint16_t first, uint16_t last, uint8_t* dst) {
-    using namespace link_status;
-    status_ = kOk;
-    errorNumber_ = 0;
-    ResetFrame();
-    frame_[0] = kCmdReadWords;
-    PutWord(frame_ + 2, first);
-    PutWord(frame_ + 4, last);
-    if ((status_ = SendCommand()) != kOk)
+    if (!StartCommand(kCmdReadWords, first, last))
         return;
     // Two bytes a word, counted in 16 bits as the camera counts them.
     const int16_t length = int16_t(uint16_t((last - first) * 2 + 2));
-    if ((status_ = ReceiveData(dst, length, kPacketSize)) != kOk)
+    if ((status_ = ReceiveData(dst, length, kPacketSize)) != link_status::kOk)
         return;
     status_ = WaitCompletion(kCompletionTimeoutMs);
 }

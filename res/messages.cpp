@@ -38,7 +38,8 @@ constexpr std::array<std::pair<int, std::string_view>, 16> kMessages = {{
 
 std::string_view LoadMessage(int id) {
     for (const auto& [number, text] : kMessages) {
-        if (number == id) return text;
+        if (number == id)
+            return text;
     }
     return {};
 }

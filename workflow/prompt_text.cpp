@@ -28,7 +28,8 @@ int MessageForPrompt(PromptKind kind, int16_t selector) {
 
 std::string PromptText(PromptKind kind, int16_t selector, const VersionChars& fileVersion) {
     const std::string message(res::LoadMessage(MessageForPrompt(kind, selector)));
-    if (kind != PromptKind::Success) return message;
+    if (kind != PromptKind::Success)
+        return message;
     char text[kSuccessBuffer] = {};
     std::snprintf(text, sizeof text, message.c_str(), fileVersion[1], fileVersion[2],
                   fileVersion[3]);

@@ -55,8 +55,7 @@ void UpdateWorkflow::SetFileVersion(const char* chars) {
     std::copy_n(chars, m_fileVersion.size(), m_fileVersion.begin());
 }
 
-int16_t UpdateWorkflow::CompareHeader(const uint8_t* data, const char* text,
-                                      int16_t count) const {
+int16_t UpdateWorkflow::CompareHeader(const uint8_t* data, const char* text, int16_t count) const {
     return rm525::CompareHeader(data, text, count);
 }
 
@@ -64,7 +63,8 @@ int16_t UpdateWorkflow::ChooseFirmwareFile(int /*open*/, std::string* path,
                                            const std::string& filter) {
     path->clear();
     const int16_t result = frontEnd_.ChooseFile(filter, InitialNameFromFilter(filter), path);
-    if (result == choose_result::kChosen || result == choose_result::kCancelled) return result;
+    if (result == choose_result::kChosen || result == choose_result::kCancelled)
+        return result;
     ShowErrorMessage(std::string(res::LoadMessage(res::msg::kFileNotFound)));
     return choose_result::kFailed;
 }
@@ -75,15 +75,20 @@ std::unique_ptr<FirmwareImage> UpdateWorkflow::LoadFirmwareFile(const std::strin
     LoadResult loaded = LoadFirmwareImage(path);
     frontEnd_.SetBusyCursor(false);
     *size = loaded.fileSize;
-    if (!loaded.image) ShowErrorMessage(std::string(res::LoadMessage(res::msg::kFileReadError)));
+    if (!loaded.image)
+        ShowErrorMessage(std::string(res::LoadMessage(res::msg::kFileReadError)));
     return std::move(loaded.image);
 }
 
-void UpdateWorkflow::ShowErrorMessage(const std::string& text) { frontEnd_.ShowErrorMessage(text); }
+void UpdateWorkflow::ShowErrorMessage(const std::string& text) {
+    frontEnd_.ShowErrorMessage(text);
+}
 
 int UpdateWorkflow::ProgressCallback(int phase, int percent, int /*reserved*/) {
-    if (phase == 0) m_bProgressOpen = 1;
-    if (!m_bProgressOpen) return 1;
+    if (phase == 0)
+        m_bProgressOpen = 1;
+    if (!m_bProgressOpen)
+        return 1;
     const bool goOn = frontEnd_.ShowProgress(phase, percent, ProgressText(phase));
     if (phase == 2 || phase == 3) {
         frontEnd_.CloseProgress();
@@ -108,19 +113,22 @@ PromptResult UpdateWorkflow::Prompt(PromptKind kind, int16_t selector) {
 RunOutcome UpdateWorkflow::RunProcedure() {
     const std::string filter(res::LoadMessage(res::msg::kFileFilter));
     int16_t port = CameraLink::kAutoPort;
-    if (!frontEnd_.ChoosePort(*this, &port)) return RunOutcome::QuitAtPortChoice;
+    if (!frontEnd_.ChoosePort(*this, &port))
+        return RunOutcome::QuitAtPortChoice;
     SetStatus(status_kind::kSearching);
     frontEnd_.Repaint();
 
     std::unique_ptr<CameraLink> link;
     bool versionKnown = false;
     const RunOutcome connected = ConnectCamera(link, port, &versionKnown);
-    if (connected != RunOutcome::NotRun) return connected;
+    if (connected != RunOutcome::NotRun)
+        return connected;
 
     RunOutcome giveUpOutcome = RunOutcome::NotRun;
     std::unique_ptr<FirmwareImage> image =
         ChooseAcceptedFile(*link, versionKnown, filter, &giveUpOutcome);
-    if (!image) return GiveUp(std::move(link), giveUpOutcome);
+    if (!image)
+        return GiveUp(std::move(link), giveUpOutcome);
     if (frontEnd_.StopRequested()) {
         frontEnd_.SetBusyCursor(false);
         image.reset();
@@ -141,16 +149,16 @@ RunOutcome UpdateWorkflow::ConnectCamera(std::unique_ptr<CameraLink>& link, int1
     int32_t alreadyInUpdateMode = 0;
 
     frontEnd_.SetBusyCursor(true);
-    frontEnd_.RunCameraOperation([&] {
-        link->Connect(port, kUpdateRateIndex, &status, &identity, &alreadyInUpdateMode);
-    });
+    frontEnd_.RunCameraOperation(
+        [&] { link->Connect(port, kUpdateRateIndex, &status, &identity, &alreadyInUpdateMode); });
     frontEnd_.SetBusyCursor(false);
 
     if (link->GetErrorNumber() != 0) {
         // Connect has closed the port itself: nothing to release but the object.
         lastOpenFailures_ = link->openFailures();
         link.reset();
-        if (!lastOpenFailures_.empty()) frontEnd_.ExplainOpenFailures(lastOpenFailures_);
+        if (!lastOpenFailures_.empty())
+            frontEnd_.ExplainOpenFailures(lastOpenFailures_);
         Prompt(PromptKind::NoCamera, 0);
         return RunOutcome::CameraNotFound;
     }
@@ -186,7 +194,8 @@ std::unique_ptr<FirmwareImage> UpdateWorkflow::ChooseAcceptedFile(CameraLink& li
         const int16_t chosen = ChooseFirmwareFile(1, &path, filter);
         if (chosen == choose_result::kCancelled) {
             frontEnd_.Repaint();
-            if (Prompt(PromptKind::Reselect, 0) == PromptResult::Ok) continue;
+            if (Prompt(PromptKind::Reselect, 0) == PromptResult::Ok)
+                continue;
             *giveUpOutcome = RunOutcome::QuitAtFileChoice;
             return nullptr;
         }
@@ -213,7 +222,8 @@ std::unique_ptr<FirmwareImage> UpdateWorkflow::ChooseAcceptedFile(CameraLink& li
                 *giveUpOutcome = RunOutcome::MemoryError;
                 return nullptr;
             }
-            if (Prompt(PromptKind::Continue, 0) == PromptResult::Ok) continue;
+            if (Prompt(PromptKind::Continue, 0) == PromptResult::Ok)
+                continue;
             *giveUpOutcome = RunOutcome::WrongFile;
             return nullptr;
         }
@@ -231,15 +241,19 @@ std::unique_ptr<FirmwareImage> UpdateWorkflow::ChooseAcceptedFile(CameraLink& li
 UpdateWorkflow::FileCheck UpdateWorkflow::CheckFile(CameraLink& link, const FirmwareImage& image,
                                                     int64_t size) {
     const int model = ModelFromHeader(image.data());
-    if (model == 0) return FileCheck::Wrong;
+    if (model == 0)
+        return FileCheck::Wrong;
     m_nFileModel = model;
     SetFileVersion(reinterpret_cast<const char*>(image.data() + firmware::kVersionOffset));
-    if (size != firmware::kFileSize) return FileCheck::Wrong;
+    if (size != firmware::kFileSize)
+        return FileCheck::Wrong;
 
     int memory = 0;
     frontEnd_.RunCameraOperation([&] { memory = link.CheckCameraMemory(m_nFileModel); });
-    if (memory == kMemorySuits) return FileCheck::Accepted;
-    if (memory == kMemoryDoesNotSuit) return FileCheck::Wrong;
+    if (memory == kMemorySuits)
+        return FileCheck::Accepted;
+    if (memory == kMemoryDoesNotSuit)
+        return FileCheck::Wrong;
     return FileCheck::MemoryError;
 }
 
@@ -248,10 +262,12 @@ UpdateWorkflow::FileCheck UpdateWorkflow::CheckFile(CameraLink& link, const Firm
 // cursor restored).
 bool UpdateWorkflow::ConfirmSameVersion() {
     UpperCaseLastVersionChar(m_fileVersion);
-    if (!SameShownVersion(m_fileVersion, m_camVersion)) return true;
+    if (!SameShownVersion(m_fileVersion, m_camVersion))
+        return true;
     frontEnd_.SetBusyCursor(false);
     frontEnd_.Repaint();
-    if (Prompt(PromptKind::Continue, 1) != PromptResult::Ok) return false;
+    if (Prompt(PromptKind::Continue, 1) != PromptResult::Ok)
+        return false;
     frontEnd_.SetBusyCursor(true);
     return true;
 }

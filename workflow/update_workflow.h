@@ -49,8 +49,7 @@ public:
     virtual int16_t ChooseFirmwareFile(int open, std::string* path, const std::string& filter);
     // The whole file (at most its required size plus one byte) and its true
     // size; null after telling the user "File open or read error!".
-    virtual std::unique_ptr<FirmwareImage> LoadFirmwareFile(const std::string& path,
-                                                            int64_t* size);
+    virtual std::unique_ptr<FirmwareImage> LoadFirmwareFile(const std::string& path, int64_t* size);
     virtual void ShowErrorMessage(const std::string& text);
 
     // The transfer's progress report (phase 0..3, percent, reserved): drives
@@ -63,19 +62,18 @@ public:
     const std::vector<OpenFailure>& LastOpenFailures() const { return lastOpenFailures_; }
 
     // ---- state shown by the front ends ----------------------------------
-    int32_t m_bProgressOpen = 0;  // a progress display is open
-    ViewRect m_rcView;            // the view's client rectangle, recorded by Run
-    int32_t m_bCameraKnown = 0;   // camera identity and version were read
-    VersionChars m_camVersion{};  // camera version characters; 2..4 are shown
-    char m_szCameraId[33] = {};   // camera ID, at most 32 characters, terminated
-    VersionChars m_fileVersion{}; // chosen file's characters at offsets 61..64
-    std::string m_strStatus;      // the status line text
-    int32_t m_nFileModel = 0;     // model code of the chosen file: 105 or 106
+    int32_t m_bProgressOpen = 0;   // a progress display is open
+    ViewRect m_rcView;             // the view's client rectangle, recorded by Run
+    int32_t m_bCameraKnown = 0;    // camera identity and version were read
+    VersionChars m_camVersion{};   // camera version characters; 2..4 are shown
+    char m_szCameraId[33] = {};    // camera ID, at most 32 characters, terminated
+    VersionChars m_fileVersion{};  // chosen file's characters at offsets 61..64
+    std::string m_strStatus;       // the status line text
+    int32_t m_nFileModel = 0;      // model code of the chosen file: 105 or 106
 
 private:
     RunOutcome RunProcedure();
-    RunOutcome ConnectCamera(std::unique_ptr<CameraLink>& link, int16_t port,
-                             bool* versionKnown);
+    RunOutcome ConnectCamera(std::unique_ptr<CameraLink>& link, int16_t port, bool* versionKnown);
     void RecordCamera(uint32_t versionDigits, const char* cameraId);
     std::unique_ptr<FirmwareImage> ChooseAcceptedFile(CameraLink& link, bool versionKnown,
                                                       const std::string& filter,

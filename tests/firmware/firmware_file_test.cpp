@@ -20,17 +20,17 @@ using testing::WriteFile;
 TEST(FirmwareHeader, RecognisesBothModelsAndNothingElse) {
     EXPECT_EQ(ModelFromHeader(FirmwareBytes(firmware::kHeaderRm525).data()), 106);
     EXPECT_EQ(ModelFromHeader(FirmwareBytes(firmware::kHeaderRm520).data()), 105);
-    EXPECT_EQ(ModelFromHeader(
-                  FirmwareBytes("quelm Vivid Imagework RM525 Zoom camera. Firmware").data()),
-              0);
+    EXPECT_EQ(
+        ModelFromHeader(FirmwareBytes("quelm Vivid Imagework RM525 Zoom camera. Firmware").data()),
+        0);
     // Only 48 characters count: the 49th may be anything.
-    EXPECT_EQ(ModelFromHeader(
-                  FirmwareBytes("Quelm Vivid Imagework RM525 Zoom camera. FirmwarX").data()),
-              106);
+    EXPECT_EQ(
+        ModelFromHeader(FirmwareBytes("Quelm Vivid Imagework RM525 Zoom camera. FirmwarX").data()),
+        106);
     // A difference in the 48th character does count.
-    EXPECT_EQ(ModelFromHeader(
-                  FirmwareBytes("Quelm Vivid Imagework RM525 Zoom camera. FirmwaXe").data()),
-              0);
+    EXPECT_EQ(
+        ModelFromHeader(FirmwareBytes("Quelm Vivid Imagework RM525 Zoom camera. FirmwaXe").data()),
+        0);
 }
 
 TEST(FirmwareHeader, CompareStopsAtNulAndCountsSigned) {
@@ -42,8 +42,7 @@ TEST(FirmwareHeader, CompareStopsAtNulAndCountsSigned) {
 }
 
 TEST(FirmwareHeader, InitialNameFromFilter) {
-    EXPECT_EQ(InitialNameFromFilter(std::string(res::LoadMessage(res::msg::kFileFilter))),
-              "*.fw ");
+    EXPECT_EQ(InitialNameFromFilter(std::string(res::LoadMessage(res::msg::kFileFilter))), "*.fw ");
     EXPECT_EQ(InitialNameFromFilter("All|*.*|Bin|*.bin||"), "*.bin");
     EXPECT_EQ(InitialNameFromFilter("All files|*.*||"), "");
     EXPECT_EQ(InitialNameFromFilter("no pattern"), "");
@@ -106,7 +105,8 @@ TEST_F(FirmwareLoader, ATinyFileReadsAsZerosInTheHeaderArea) {
 
 TEST_F(FirmwareLoader, PathsLongerThan256CharactersLoad) {
     std::filesystem::path deep = dir_.path();
-    while (deep.string().size() < 400) deep /= std::string(60, 'd');
+    while (deep.string().size() < 400)
+        deep /= std::string(60, 'd');
     std::filesystem::create_directories(deep);
     const std::string path = (deep / "firmware-with-a-long-name.fw").string();
     ASSERT_GT(path.size(), 256u);

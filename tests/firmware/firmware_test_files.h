@@ -21,11 +21,13 @@ class TempDir {
 public:
     TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "rm525fw-test-XXXXXX");
-        if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+        if (mkdtemp(pattern.data()) != nullptr)
+            path_ = pattern;
     }
     ~TempDir() {
         std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+        if (!path_.empty())
+            std::filesystem::remove_all(path_, ignored);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -45,7 +47,8 @@ inline std::vector<uint8_t> FirmwareBytes(std::string_view header = firmware::kH
     for (size_t i = firmware::kBodyOffset; i < bytes.size(); ++i) {
         bytes[i] = static_cast<uint8_t>((i * 7 + i / 256) & 0xFF);
     }
-    for (size_t i = 0; i < header.size() && i < bytes.size(); ++i) bytes[i] = header[i];
+    for (size_t i = 0; i < header.size() && i < bytes.size(); ++i)
+        bytes[i] = header[i];
     for (size_t i = 0; i < version.size() && firmware::kVersionOffset + i < bytes.size(); ++i) {
         bytes[firmware::kVersionOffset + i] = version[i];
     }
@@ -54,7 +57,8 @@ inline std::vector<uint8_t> FirmwareBytes(std::string_view header = firmware::kH
 
 inline std::string WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     return path;
 }
 

@@ -22,8 +22,7 @@
 #include "link/protocol.h"
 #include "sim/firmware_maker.h"
 #include "sim/pty_rate.h"
-
-extern char** environ;
+#include "tests/support/child_process.h"
 
 namespace rm525::sim {
 namespace {
@@ -31,98 +30,17 @@ namespace {
 namespace p = protocol;
 using Bytes = std::vector<uint8_t>;
 
-// A private folder for one test, removed with everything in it afterwards.
-class TempDir {
+// Runs rm525cam-sim with `args`.
+class SimProcess : public testing::ChildProcess {
 public:
-    TempDir() {
-        char pattern[] = "/tmp/rm525sim-test-XXXXXX";
-        const char* dir = mkdtemp(pattern);
-        path_ = dir ? dir : "";
-    }
-    ~TempDir() {
-        if (!path_.empty())
-            std::filesystem::remove_all(path_);
-    }
-    std::string operator+(const std::string& name) const { return path_ + name; }
-
-private:
-    std::string path_;
+    explicit SimProcess(std::vector<std::string> args)
+        : ChildProcess([&] {
+              args.insert(args.begin(), RM525CAM_SIM_PATH);
+              return args;
+          }()) {}
 };
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// Runs rm525cam-sim with `args`, returns its pid and the pipe of its stdout.
-class SimProcess {
-public:
-    explicit SimProcess(std::vector<std::string> args) {
-        args.insert(args.begin(), RM525CAM_SIM_PATH);
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        int out[2];
-        if (pipe(out) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        stdout_ = out[0];
-    }
-    ~SimProcess() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            Wait();
-        }
-        if (stdout_ >= 0)
-            close(stdout_);
-    }
-    // The first line of the program's output: the terminal's path.
-    std::string FirstLine() {
-        std::string line;
-        char c;
-        while (WaitReadable(stdout_, 5000) && read(stdout_, &c, 1) == 1 && c != '\n')
-            line += c;
-        return line;
-    }
-    int Terminate() {
-        kill(pid_, SIGTERM);
-        return Wait();
-    }
-    // Waits for the program to end by itself, up to `ms`; its exit status or -1.
-    int WaitForExit(int ms) {
-        for (int waited = 0; waited < ms; waited += 10) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            usleep(10000);
-        }
-        return -1;
-    }
-    static bool WaitReadable(int fd, int ms) {
-        pollfd pfd{fd, POLLIN, 0};
-        return poll(&pfd, 1, ms) == 1;
-    }
-
-private:
-    int Wait() {
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    pid_t pid_ = -1;
-    int stdout_ = -1;
-};
+using testing::ReadFile;
+using testing::TempDir;
 
 // The host end: the slave side opened as a serial port, raw.
 class TermiosClient {

@@ -10,7 +10,9 @@
 namespace rm525 {
 namespace {
 
-VersionChars V(const char (&s)[5]) { return {s[0], s[1], s[2], s[3]}; }
+VersionChars V(const char (&s)[5]) {
+    return {s[0], s[1], s[2], s[3]};
+}
 
 TEST(CenterDialog, CentresOnAViewSizedRectangleAtTheTopLeft) {
     const ViewRect view{0, 0, 1024, 768};
@@ -60,8 +62,7 @@ TEST(PromptText, MessagePerPromptAndSelector) {
               "Firmware 1.05 was successfully installed in your Quelm Vivid Imagework "
               "RM520/RM525 Zoom Camera!");
     // A NUL among the characters ends the text, as the formatted buffer would.
-    EXPECT_EQ(PromptText(PromptKind::Success, 0, VersionChars{'0', '1', '\0', '5'}),
-              "Firmware 1.");
+    EXPECT_EQ(PromptText(PromptKind::Success, 0, VersionChars{'0', '1', '\0', '5'}), "Firmware 1.");
 }
 
 TEST(VersionChars, CameraDigitsBecomeCharacters) {
