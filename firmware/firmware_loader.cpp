@@ -1,0 +1,40 @@
+#include "firmware/firmware_loader.h"
+
+#include <algorithm>
+#include <fstream>
+
+#include "firmware/firmware_format.h"
+
+namespace rm525 {
+
+namespace {
+constexpr int64_t kMostBytesRead = firmware::kFileSize + 1;
+}
+
+LoadResult LoadFirmwareImage(const std::string& path) {
+    LoadResult result;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        result.error = LoadError::CannotOpen;
+        return result;
+    }
+    file.seekg(0, std::ios::end);
+    const std::streamoff length = file.tellg();
+    file.seekg(0, std::ios::beg);
+    if (!file || length <= 0) {
+        result.error = length == 0 ? LoadError::Empty : LoadError::CannotRead;
+        return result;
+    }
+    result.fileSize = length;
+    const int64_t toRead = std::min<int64_t>(length, kMostBytesRead);
+    auto image = std::make_unique<FirmwareImage>(static_cast<size_t>(toRead));
+    file.read(reinterpret_cast<char*>(image->data()), toRead);
+    if (file.gcount() != toRead) {
+        result.error = LoadError::CannotRead;
+        return result;
+    }
+    result.image = std::move(image);
+    return result;
+}
+
+}  // namespace rm525

@@ -1,0 +1,65 @@
+#pragma once
+
+// Firmware files and temporary folders for the tests of the firmware file,
+// the update procedure and the terminal front end.
+
+#include <stdlib.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "firmware/firmware_format.h"
+
+namespace rm525::testing {
+
+// A fresh folder of the test's own, removed with everything in it.
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "rm525fw-test-XXXXXX");
+        if (mkdtemp(pattern.data()) != nullptr)
+            path_ = pattern;
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        if (!path_.empty())
+            std::filesystem::remove_all(path_, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// A firmware file's bytes: `header` at offset 0, `version` at offset 61, and
+// a body whose bytes follow a simple pattern, cut or padded to `size`.
+inline std::vector<uint8_t> FirmwareBytes(std::string_view header = firmware::kHeaderRm525,
+                                          std::string_view version = "0105",
+                                          int64_t size = firmware::kFileSize) {
+    std::vector<uint8_t> bytes(static_cast<size_t>(size));
+    for (size_t i = firmware::kBodyOffset; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<uint8_t>((i * 7 + i / 256) & 0xFF);
+    }
+    for (size_t i = 0; i < header.size() && i < bytes.size(); ++i)
+        bytes[i] = header[i];
+    for (size_t i = 0; i < version.size() && firmware::kVersionOffset + i < bytes.size(); ++i) {
+        bytes[firmware::kVersionOffset + i] = version[i];
+    }
+    return bytes;
+}
+
+inline std::string WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+}  // namespace rm525::testing
