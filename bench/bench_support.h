@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "link/clock.h"
 #include "link/serial_port.h"
 
 extern char** environ;
@@ -139,6 +140,29 @@ struct LineCount {
     uint64_t cameraBytes = 0;
     double hostWireSeconds = 0;
     double cameraWireSeconds = 0;
+    double inReadSeconds = 0;   // real time spent inside Read (waiting for the camera)
+    double inWriteSeconds = 0;  // real time spent inside Write
+};
+
+inline double Now() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// A clock that counts the real time its user spends asleep in it.
+class TimedClock : public Clock {
+public:
+    explicit TimedClock(Clock& inner) : inner_(inner) {}
+    uint32_t NowMs() override { return inner_.NowMs(); }
+    void SleepUntil(uint32_t targetMs) override {
+        const double start = Now();
+        inner_.SleepUntil(targetMs);
+        asleepSeconds += Now() - start;
+    }
+    double asleepSeconds = 0;
+
+private:
+    Clock& inner_;
 };
 
 class CountingPort : public SerialPort {
@@ -158,13 +182,17 @@ public:
     bool SetTimeouts(const CommTimeouts& t) override { return port_->SetTimeouts(t); }
     bool ClearError(ErrorState* s) override { return port_->ClearError(s); }
     bool Read(uint8_t* dst, uint32_t n, uint32_t* moved) override {
+        const double start = Now();
         const bool ok = port_->Read(dst, n, moved);
+        count_.inReadSeconds += Now() - start;
         count_.cameraBytes += *moved;
         count_.cameraWireSeconds += ByteSeconds() * *moved;
         return ok;
     }
     bool Write(const uint8_t* src, uint32_t n, uint32_t* moved) override {
+        const double start = Now();
         const bool ok = port_->Write(src, n, moved);
+        count_.inWriteSeconds += Now() - start;
         count_.hostBytes += *moved;
         count_.hostWireSeconds += ByteSeconds() * *moved;
         return ok;
