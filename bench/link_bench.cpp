@@ -117,10 +117,11 @@ int Transfer() {
         return 1;
     }
     // Connect to a camera in normal mode: open 100, handshake time-out 2000,
-    // 100, status read, 100, identity read, 100, EnterUpdateMode, 500, the
-    // handshake and its 20, 100, ChangeRate. Bytes at 9600 bit/s except the
-    // last few.
-    const double connectWaits = 0.100 + 2.000 + 0.100 + 0.100 + 0.100 + 0.500 + 0.020 + 0.100;
+    // 100, status read and its 10, 100, identity read and its 10, 100,
+    // EnterUpdateMode, 500, the handshake and its 20, 100, ChangeRate. Bytes
+    // at 9600 bit/s except the last few.
+    const double connectWaits =
+        0.100 + 2.000 + 0.100 + 0.010 + 0.100 + 0.010 + 0.100 + 0.500 + 0.020 + 0.100;
     const double connectMin = connectWaits + count.cameraWireSeconds + 4 * kCameraAnswerS;
     Row("Connect (camera in normal mode, fixed port)", Fmt("%.3f s", connectWall),
         Fmt("min %.3f s (waits ", connectMin) +
