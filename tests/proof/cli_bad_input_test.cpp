@@ -1,0 +1,302 @@
+// rm525fw-cli given bad firmware files and bad ports: each ends with its own
+// explanation and exit status, never a crash or a hang, and a huge file
+// costs no more memory than a right one.
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace rm525 {
+namespace {
+
+constexpr size_t kFileSize = 524416;
+constexpr size_t kTextCompared = 48;
+constexpr uid_t kNobody = 65534;
+constexpr int kWaitMs = 60 * 1000;
+
+constexpr int kExitCameraNotFound = 3;
+constexpr int kExitWrongFile = 4;
+constexpr int kExitFileError = 5;
+constexpr int kExitQuit = 7;
+
+const char kOpenError[] = "File open or read error!";
+const char kWrongFile[] = "Selected file is wrong.";
+const char kSameVersion[] = "Selected firmware matches camera version.";
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+struct Outcome {
+    int exitStatus = -1;  // -1: killed after the wait, or ended by a signal
+    std::string output;   // stdout and stderr together
+    long maxRssKb = 0;
+};
+
+// Runs a program with stdin from /dev/null; as `nobody` when asked.
+Outcome RunProgram(std::vector<std::string> args, const std::vector<std::string>& env,
+                   const std::string& outPath, bool asNobody = false) {
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> envStrings(env);
+    envStrings.emplace_back("RM525FW_NO_DEFAULT_PORTS=1");
+    envStrings.emplace_back("PATH=/usr/bin:/bin");
+    std::vector<char*> envp;
+    for (std::string& e : envStrings)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int in = open("/dev/null", O_RDONLY);
+        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        dup2(in, STDIN_FILENO);
+        dup2(out, STDOUT_FILENO);
+        dup2(out, STDERR_FILENO);
+        if (asNobody &&
+            (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
+            _exit(126);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    Outcome o;
+    rusage ru{};
+    int status = 0;
+    for (int waited = 0;; waited += 20) {
+        if (wait4(pid, &status, WNOHANG, &ru) == pid)
+            break;
+        if (waited >= kWaitMs) {
+            kill(pid, SIGKILL);
+            wait4(pid, &status, 0, &ru);
+            status = -1;
+            break;
+        }
+        usleep(20 * 1000);
+    }
+    o.exitStatus = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    o.output = ReadFile(outPath);
+    o.maxRssKb = ru.ru_maxrss;
+    return o;
+}
+
+// rm525cam-sim on a terminal that `path` links to.
+class Camera {
+public:
+    Camera(const std::string& path, std::vector<std::string> extra) {
+        std::vector<std::string> args{RM525CAM_SIM_PATH, "--quiet", "--link", path};
+        args.insert(args.end(), extra.begin(), extra.end());
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        pid_ = fork();
+        if (pid_ == 0) {
+            const int null = open("/dev/null", O_RDWR);
+            dup2(null, STDOUT_FILENO);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        for (int i = 0; i < 500 && access(path.c_str(), F_OK) != 0; ++i)
+            usleep(10 * 1000);
+    }
+    ~Camera() {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+
+class CliBadInputTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/rm525-badinput-XXXXXX";
+        const char* d = mkdtemp(pattern);
+        ASSERT_NE(d, nullptr);
+        dir_ = d;
+        RunProgram({RM525CAM_SIM_PATH, "make-firmware", "--model", "rm525", "--version", "0105",
+                    "--out", Path("rm525.fw")},
+                   {}, Path("maker.txt"));
+        RunProgram({RM525CAM_SIM_PATH, "make-firmware", "--model", "rm520", "--version", "0105",
+                    "--out", Path("rm520.fw")},
+                   {}, Path("maker.txt"));
+        good525_ = ReadFile(Path("rm525.fw"));
+        good520_ = ReadFile(Path("rm520.fw"));
+        ASSERT_EQ(good525_.size(), kFileSize);
+        ASSERT_EQ(good520_.size(), kFileSize);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+
+    // An update of `file` against a camera that `cameraArgs` describe.
+    Outcome Update(const std::string& file, std::vector<std::string> cameraArgs,
+                   bool asNobody = false) {
+        const std::string terminal = Path("camera" + std::to_string(++runs_));
+        Camera camera(terminal, std::move(cameraArgs));
+        if (asNobody)
+            MakeReachableForNobody(terminal);
+        return RunProgram({RM525FW_CLI_PATH, "update", "--port", "COM1", "--file", file},
+                          {"RM525FW_COM1=" + terminal}, Path("cli.txt"), asNobody);
+    }
+    // A camera already in update mode answers the handshake at once: the
+    // file is read within a second of the start.
+    Outcome UpdateQuickly(const std::string& file) { return Update(file, {"--mode", "update"}); }
+    // A camera with firmware 1.05 in normal mode: a right file of version
+    // 1.05 gets as far as the question whether to install it again, which
+    // without a terminal is answered Quit.
+    Outcome UpdateToQuestion(const std::string& file, const std::string& model = "rm525") {
+        return Update(file, {"--model", model, "--version", "0105"});
+    }
+    Outcome UpdateOnPort(const std::string& device, bool asNobody = false) {
+        return RunProgram(
+            {RM525FW_CLI_PATH, "update", "--port", "COM1", "--file", Path("rm525.fw")},
+            {"RM525FW_COM1=" + device}, Path("cli.txt"), asNobody);
+    }
+    void MakeReachableForNobody(const std::string& terminal) {
+        chmod(dir_.c_str(), 0755);
+        std::error_code ec;
+        chmod(std::filesystem::canonical(terminal, ec).c_str(), 0666);
+    }
+
+    std::string dir_;
+    std::string good525_, good520_;
+    int runs_ = 0;
+};
+
+TEST_F(CliBadInputTest, FilesThatCannotBeReadAreAnOpenError) {
+    std::filesystem::create_directory(Path("a directory.fw"));
+    WriteFile(Path("empty.fw"), "");
+    for (const std::string name : {"missing.fw", "a directory.fw", "empty.fw"}) {
+        SCOPED_TRACE(name);
+        const Outcome o = UpdateQuickly(Path(name));
+        EXPECT_EQ(o.exitStatus, kExitFileError) << o.output;
+        EXPECT_NE(o.output.find(kOpenError), std::string::npos) << o.output;
+    }
+}
+
+TEST_F(CliBadInputTest, FilesOfTheWrongSizeOrHeaderAreTheWrongFile) {
+    std::string nul = good525_;
+    nul[20] = '\0';
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"one byte.fw", good525_.substr(0, 1)},
+        {"a byte short.fw", good525_.substr(0, kFileSize - 1)},
+        {"a byte long.fw", good525_ + '\0'},
+        {"nul in header.fw", nul},
+    };
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        WriteFile(Path(name), bytes);
+        const Outcome o = UpdateQuickly(Path(name));
+        EXPECT_EQ(o.exitStatus, kExitWrongFile) << o.output;
+        EXPECT_NE(o.output.find(kWrongFile), std::string::npos) << o.output;
+    }
+}
+
+TEST_F(CliBadInputTest, ATenGigabyteFileIsTheWrongFileAndReadOnlyAsFarAsNeeded) {
+    WriteFile(Path("long.fw"), good525_ + '\0');
+    const Outcome right = UpdateQuickly(Path("long.fw"));
+    const std::string path = Path("huge.fw");
+    WriteFile(path, good525_);
+    ASSERT_EQ(truncate(path.c_str(), 10LL * 1024 * 1024 * 1024), 0);  // sparse: no disk used
+    const Outcome o = UpdateQuickly(path);
+    EXPECT_EQ(o.exitStatus, kExitWrongFile) << o.output;
+    EXPECT_NE(o.output.find(kWrongFile), std::string::npos) << o.output;
+    // No more than a file one byte too long costs (sanitizer builds need
+    // more memory of their own, so the comparison is with that run).
+    EXPECT_LT(o.maxRssKb, right.maxRssKb + 2048) << "peak memory of rm525fw-cli, kB";
+}
+
+TEST_F(CliBadInputTest, AFileTheUserMayNotReadIsAnOpenError) {
+    const std::string path = Path("locked.fw");
+    WriteFile(path, good525_);
+    chmod(path.c_str(), 0);
+    // Root reads any file: the updater then runs as nobody.
+    const bool root = geteuid() == 0;
+    const Outcome o = Update(path, {"--mode", "update"}, root);
+    EXPECT_EQ(o.exitStatus, kExitFileError) << o.output;
+    EXPECT_NE(o.output.find(kOpenError), std::string::npos) << o.output;
+}
+
+TEST_F(CliBadInputTest, NamesWithSpacesAndNonAsciiLettersAreRead) {
+    for (const std::string name :
+         {"my firmware 1.05.fw", "Firmware f\xC3\xBCr Kamera \xE2\x80\x94 1.05.fw"}) {
+        SCOPED_TRACE(name);
+        WriteFile(Path(name), good525_);
+        const Outcome o = UpdateToQuestion(Path(name));
+        EXPECT_EQ(o.exitStatus, kExitQuit) << o.output;
+        EXPECT_NE(o.output.find(kSameVersion), std::string::npos) << o.output;
+    }
+}
+
+TEST_F(CliBadInputTest, OnlyTheFirst48CharactersOfTheModelTextCount) {
+    for (const auto& [model, good] : {std::pair{"rm525", good525_}, std::pair{"rm520", good520_}}) {
+        SCOPED_TRACE(model);
+        std::string changed = good;
+        changed[kTextCompared] = '#';  // the 49th character
+        WriteFile(Path("changed49.fw"), changed);
+        Outcome o = UpdateToQuestion(Path("changed49.fw"), model);
+        EXPECT_EQ(o.exitStatus, kExitQuit) << o.output;
+        EXPECT_NE(o.output.find(kSameVersion), std::string::npos) << o.output;
+
+        changed = good;
+        changed[kTextCompared - 1] = '#';  // the 48th character counts
+        WriteFile(Path("changed48.fw"), changed);
+        o = UpdateQuickly(Path("changed48.fw"));
+        EXPECT_EQ(o.exitStatus, kExitWrongFile) << o.output;
+    }
+}
+
+TEST_F(CliBadInputTest, PortsThatCannotBeUsedAreExplained) {
+    Outcome o = UpdateOnPort("/dev/rm525-no-such-device");
+    EXPECT_EQ(o.exitStatus, kExitCameraNotFound) << o.output;
+    EXPECT_NE(o.output.find("there is no such device"), std::string::npos) << o.output;
+
+    o = UpdateOnPort("/dev/null");
+    EXPECT_EQ(o.exitStatus, kExitCameraNotFound) << o.output;
+    EXPECT_NE(o.output.find("is not a serial device"), std::string::npos) << o.output;
+
+    // Another program holds the terminal.
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    grantpt(master);
+    unlockpt(master);
+    const std::string slave = ptsname(master);
+    const int holder = open(slave.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+    o = UpdateOnPort(slave);
+    EXPECT_EQ(o.exitStatus, kExitCameraNotFound) << o.output;
+    EXPECT_NE(o.output.find("is in use by another program"), std::string::npos) << o.output;
+    close(holder);
+
+    // A terminal the user has no right to.
+    chmod(slave.c_str(), 0);
+    o = UpdateOnPort(slave, geteuid() == 0);
+    EXPECT_EQ(o.exitStatus, kExitCameraNotFound) << o.output;
+    EXPECT_NE(o.output.find("permission denied"), std::string::npos) << o.output;
+    close(master);
+}
+
+}  // namespace
+}  // namespace rm525
