@@ -53,7 +53,8 @@ for _ in $(seq 100); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
 pty=$(head -n1 "$work/sim.out")
 [ -c "$pty" ] || fail "the simulator gave no terminal"
 
-RM525FW_NO_DEFAULT_PORTS=1 RM525FW_COM1="$pty" "$app" >"$work/app.log" 2>&1 &
+# A real X display, whatever platform the other tests run on.
+QT_QPA_PLATFORM=xcb RM525FW_NO_DEFAULT_PORTS=1 RM525FW_COM1="$pty" "$app" >"$work/app.log" 2>&1 &
 app_pid=$!
 pids+=($app_pid)
 
