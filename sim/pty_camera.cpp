@@ -125,20 +125,22 @@ void PtyCamera::Serve(const std::atomic<bool>& stop, const std::function<bool()>
         if (done && done() && !camera_.HasOutput() && pending_ < 0)
             return;
 
-        int waitMs = kMaxPollMs;
+        // Wake at the microsecond the camera next acts: answers keep their
+        // timing instead of coming up to a millisecond late.
+        uint64_t waitUs = uint64_t{kMaxPollMs} * 1000;
         std::optional<uint64_t> next = camera_.NextTimerUs();
         if (camera_.HasOutput()) {
             const uint64_t t = camera_.PeekOutput().timeUs;
             next = next ? std::min(*next, t) : t;
         }
         if (pending_ >= 0)
-            waitMs = 1;
-        if (next) {
-            const uint64_t ahead = *next > now ? *next - now : 0;
-            waitMs = std::min<int>(waitMs, static_cast<int>((ahead + 999) / 1000));
-        }
+            waitUs = 1000;
+        if (next)
+            waitUs = std::min(waitUs, *next > now ? *next - now : 0);
+        const timespec wait{static_cast<time_t>(waitUs / 1000000),
+                            static_cast<long>(waitUs % 1000000 * 1000)};
         pollfd p{master_, POLLIN, 0};
-        const int r = poll(&p, 1, waitMs);
+        const int r = ppoll(&p, 1, &wait, nullptr);
         if (r < 0)
             continue;  // a signal: look at `stop` again
         // POLLHUP: no program holds the slave side. Nothing can be read then,
