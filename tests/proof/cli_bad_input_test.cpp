@@ -156,7 +156,7 @@ protected:
         Camera camera(terminal, std::move(cameraArgs));
         if (asNobody)
             MakeReachableForNobody(terminal);
-        return RunProgram({RM525FW_CLI_PATH, "update", "--port", "COM1", "--file", file},
+        return RunProgram({Cli(asNobody), "update", "--port", "COM1", "--file", file},
                           {"RM525FW_COM1=" + terminal}, Path("cli.txt"), asNobody);
     }
     // A camera already in update mode answers the handshake at once: the
@@ -169,9 +169,20 @@ protected:
         return Update(file, {"--model", model, "--version", "0105"});
     }
     Outcome UpdateOnPort(const std::string& device, bool asNobody = false) {
-        return RunProgram(
-            {RM525FW_CLI_PATH, "update", "--port", "COM1", "--file", Path("rm525.fw")},
-            {"RM525FW_COM1=" + device}, Path("cli.txt"), asNobody);
+        return RunProgram({Cli(asNobody), "update", "--port", "COM1", "--file", Path("rm525.fw")},
+                          {"RM525FW_COM1=" + device}, Path("cli.txt"), asNobody);
+    }
+    // The program to run: for `nobody`, a copy in this test's folder, since
+    // the build tree may lie in a folder only its owner can enter.
+    std::string Cli(bool asNobody) {
+        if (!asNobody)
+            return RM525FW_CLI_PATH;
+        chmod(dir_.c_str(), 0755);
+        const std::string copy = Path("rm525fw-cli");
+        std::filesystem::copy_file(RM525FW_CLI_PATH, copy,
+                                   std::filesystem::copy_options::overwrite_existing);
+        chmod(copy.c_str(), 0755);
+        return copy;
     }
     void MakeReachableForNobody(const std::string& terminal) {
         chmod(dir_.c_str(), 0755);
