@@ -1,0 +1,110 @@
+// Shows every window of the program on the display it is given (Xvfb in the
+// test) and saves a picture of each into the folder named on the command
+// line, so that a person can look at them: the port dialog, the five prompts
+// with each of their messages, the progress window at three moments, the
+// error message box and the About box.
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QScreen>
+#include <QThread>
+
+#include <cstdio>
+#include <functional>
+
+#include "app/about_dialog.h"
+#include "app/artwork.h"
+#include "app/dialog_look.h"
+#include "app/port_dialog.h"
+#include "app/progress_dialog.h"
+#include "app/prompt_dialogs.h"
+#include "res/messages.h"
+
+using namespace rm525;
+using namespace rm525::gui;
+
+namespace {
+
+QString g_folder;
+int g_saved = 0;
+
+// Shows `window`, lets the display paint it, and saves what the screen shows.
+void Save(QWidget& window, const QString& name) {
+    window.show();
+    window.raise();
+    for (int i = 0; i < 20; ++i) {
+        QApplication::processEvents();
+        QThread::msleep(10);
+    }
+    const QPixmap shot = window.screen()->grabWindow(window.winId());
+    if (shot.save(g_folder + "/" + name + ".png"))
+        ++g_saved;
+    else
+        std::fprintf(stderr, "window_gallery: could not save %s\n", qPrintable(name));
+    window.hide();
+}
+
+QString Text(std::string_view text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+void Centre(QWidget* w) {
+    const QRect screen = w->screen()->geometry();
+    w->move(screen.center() - QPoint(w->width() / 2, w->height() / 2));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    if (argc < 2)
+        return 2;
+    g_folder = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(g_folder);
+
+    CPortDlg port(Centre);
+    Save(port, "CPortDlg");
+
+    CContinueDlg wrongFile(Centre);
+    Save(wrongFile, "CContinueDlg-0-wrong-file");
+    CContinueDlg sameVersion(Centre);
+    sameVersion.m_nMessage = 1;
+    Save(sameVersion, "CContinueDlg-1-same-version");
+    CReselectDlg reselect(Centre);
+    Save(reselect, "CReselectDlg");
+    CSuccessDlg success(VersionChars{'0', '1', '0', '6'}, Centre);
+    Save(success, "CSuccessDlg");
+    CFailureDlg failed(Centre);
+    Save(failed, "CFailureDlg-0-update-failed");
+    CFailureDlg memory(Centre);
+    memory.m_nMessage = 1;
+    Save(memory, "CFailureDlg-1-memory-error");
+    CNoCameraDlg noCamera(Centre);
+    Save(noCamera, "CNoCameraDlg");
+
+    const Artwork art = Artwork::Load();
+    CProgressDlg progress(art.DigitsLoaded() ? &art.digits : nullptr, Centre, nullptr);
+    progress.SetHoldMs(0);
+    const QString running = Text(res::kProgressRunning);
+    const QString done = Text(res::kProgressCompleted);
+    progress.show();
+    progress.ShowProgress(1, 0, &running);
+    Save(progress, "CProgressDlg-0");
+    progress.ShowProgress(1, 51, &running);
+    Save(progress, "CProgressDlg-51");
+    progress.ShowProgress(2, 100, &done);
+    Save(progress, "CProgressDlg-100-completed");
+
+    QMessageBox error(QMessageBox::Information, kCaption,
+                      Text(res::LoadMessage(res::msg::kFileReadError)), QMessageBox::Ok);
+    ApplyDialogLook(&error, DialogFont(9));
+    Save(error, "error-message");
+
+    QApplication::setWindowIcon(art.icon);
+    CAboutDlg about;
+    Save(about, "CAboutDlg");
+
+    std::printf("window_gallery: %d pictures in %s\n", g_saved, qPrintable(g_folder));
+    return g_saved == 13 ? 0 : 1;
+}
