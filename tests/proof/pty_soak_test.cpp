@@ -23,6 +23,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/child_process.h"
+
 #include "link/protocol.h"
 
 extern char** environ;
@@ -35,27 +37,8 @@ constexpr int kUpdates = 10;
 constexpr size_t kFileSize = 524416;
 constexpr size_t kBodyOffset = 128;
 
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/rm525-soak-XXXXXX";
-        const char* dir = mkdtemp(pattern);
-        path_ = dir ? dir : "";
-    }
-    ~TempDir() {
-        if (!path_.empty())
-            std::filesystem::remove_all(path_);
-    }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testing::ReadFile;
+using testing::TempDir;
 
 int EnvNumber(const char* name, int fallback) {
     const char* v = std::getenv(name);

@@ -34,6 +34,7 @@ public:
     }
     std::string operator+(const std::string& name) const { return path_ + name; }
     const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
 private:
     std::string path_;
