@@ -91,7 +91,7 @@ TEST_F(FirmwareLoader, EmptyOrMissingFilesGiveNoImage) {
     LoadResult missing = LoadFirmwareImage(dir_.File("missing.fw"));
     EXPECT_EQ(missing.image, nullptr);
     EXPECT_EQ(missing.error, LoadError::CannotOpen);
-    LoadResult folder = LoadFirmwareImage(dir_.path().string());
+    LoadResult folder = LoadFirmwareImage(dir_.path());
     EXPECT_EQ(folder.image, nullptr);
 }
 

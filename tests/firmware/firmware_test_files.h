@@ -13,30 +13,9 @@
 #include <vector>
 
 #include "firmware/firmware_format.h"
+#include "tests/support/temp_dir.h"
 
 namespace rm525::testing {
-
-// A fresh folder of the test's own, removed with everything in it.
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "rm525fw-test-XXXXXX");
-        if (mkdtemp(pattern.data()) != nullptr)
-            path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        if (!path_.empty())
-            std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
 
 // A firmware file's bytes: `header` at offset 0, `version` at offset 61, and
 // a body whose bytes follow a simple pattern, cut or padded to `size`.

@@ -64,19 +64,6 @@ ScopedEnv::~ScopedEnv() {
     }
 }
 
-TempDir::TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "rm525-posix-XXXXXX").string();
-    if (mkdtemp(tmpl.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
-    }
-    path_ = tmpl;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
-
 bool WaitFor(const std::function<bool()>& done, int limitMs) {
     for (int i = 0; i < limitMs; ++i) {
         if (done()) {

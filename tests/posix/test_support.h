@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/temp_dir.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -42,18 +44,7 @@ private:
     std::optional<std::string> old_;
 };
 
-// A fresh directory of its own, removed with everything in it at the end.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
+using TempDir = rm525::testing::TempDir;
 
 // Polls `done` every millisecond for up to `limitMs`; true when it held.
 bool WaitFor(const std::function<bool()>& done, int limitMs = 2000);

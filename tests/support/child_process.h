@@ -16,29 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_dir.h"
+
 extern char** environ;
 
 namespace rm525::testing {
-
-// A private folder for one test, removed with everything in it afterwards.
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/rm525sim-test-XXXXXX";
-        const char* dir = mkdtemp(pattern);
-        path_ = dir ? dir : "";
-    }
-    ~TempDir() {
-        if (!path_.empty())
-            std::filesystem::remove_all(path_);
-    }
-    std::string operator+(const std::string& name) const { return path_ + name; }
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
