@@ -60,9 +60,11 @@ int Serve(const rm525::sim::ServeOptions& options) {
             return 1;
         }
     }
+    // Before the path is printed: whoever reads it may end the camera at once,
+    // and it must still leave through its orderly exit (flash, report, link).
+    InstallSignalHandlers();
     std::cout << pty.SlavePath() << std::endl;
 
-    InstallSignalHandlers();
     const auto done = [&] {
         if (options.exitAfterRelease == ExitAfterRelease::Never || camera.ReleaseCount() == 0) {
             return false;
