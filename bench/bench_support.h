@@ -2,25 +2,22 @@
 
 // What the benchmarks share: the simulated camera as a child process on a
 // pseudo-terminal, a port decorator that counts the bytes on the line and
-// the time they would take there, and CPU and memory readings.
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <stdlib.h>
+// the time they would take there, and CPU and memory readings. Child
+// programs, temporary folders and files come from the tests' own helpers.
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "link/clock.h"
 #include "link/serial_port.h"
-
-extern char** environ;
+#include "tests/support/child_process.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_dir.h"
 
 namespace rm525::bench {
 
@@ -54,83 +51,33 @@ private:
     double cpu_;
 };
 
-// A private folder, removed with its contents at the end.
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/rm525-bench-XXXXXX";
-        const char* dir = mkdtemp(pattern);
-        path_ = dir ? dir : "";
-    }
-    ~TempDir() {
-        if (!path_.empty()) {
-            const std::string cmd = "rm -rf '" + path_ + "'";
-            if (std::system(cmd.c_str()) != 0)
-                std::fprintf(stderr, "could not remove %s\n", path_.c_str());
-        }
-    }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
-// Runs a program; stdout goes to `stdoutPath` when given.
-inline pid_t Spawn(std::vector<std::string> args, const std::string& stdoutPath = "",
-                   const std::string& stderrPath = "") {
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    if (!stdoutPath.empty())
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, stdoutPath.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (!stderrPath.empty())
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, stderrPath.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
+using testing::ChildOptions;
+using testing::ChildProcess;
+using testing::ReadFile;
+using testing::Sink;
+using testing::TempDir;
 
 // rm525cam-sim serving one camera on a terminal reachable at `linkPath`.
+// Throws when it gives no terminal: a benchmark without its camera would
+// only measure time-outs.
 class SimCamera {
 public:
-    SimCamera(const std::string& linkPath, std::vector<std::string> extra) {
-        std::vector<std::string> args{RM525CAM_SIM_PATH, "--quiet", "--link", linkPath};
-        args.insert(args.end(), extra.begin(), extra.end());
-        pid_ = Spawn(args, "/dev/null");  // it prints the terminal's path
-        for (int i = 0; i < 200 && access(linkPath.c_str(), F_OK) != 0; ++i)
-            usleep(10000);
+    SimCamera(const std::string& linkPath, std::vector<std::string> extra)
+        : sim_(RM525CAM_SIM_PATH, WithLink(linkPath, std::move(extra))) {
+        if (!sim_.ready())
+            throw std::runtime_error(sim_.failure());
     }
-    ~SimCamera() { Stop(); }
-    SimCamera(const SimCamera&) = delete;
-    SimCamera& operator=(const SimCamera&) = delete;
-    bool Running() const { return pid_ > 0; }
     // Waits for the camera to leave by itself (it does after a release when
     // told to), or ends it.
-    void Stop(int graceMs = 0) {
-        if (pid_ <= 0)
-            return;
-        for (int waited = 0; waited < graceMs; waited += 10) {
-            if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-                pid_ = -1;
-                return;
-            }
-            usleep(10000);
-        }
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
+    void Stop(int graceMs = 0) { sim_.WaitOrEnd(graceMs); }
 
 private:
-    pid_t pid_ = -1;
+    static std::vector<std::string> WithLink(const std::string& linkPath,
+                                             std::vector<std::string> extra) {
+        extra.insert(extra.begin(), {"--quiet", "--link", linkPath});
+        return extra;
+    }
+    testing::SimulatorProcess sim_;
 };
 
 // Counts what crosses the line in each direction and the time those bytes

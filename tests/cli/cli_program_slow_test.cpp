@@ -23,11 +23,11 @@ TEST_F(CliProgram, UpdateInstallsTheFirmwareAndExitsZero) {
     EXPECT_NE(run.err.find("100% Downloading firmware completed.\n"), std::string::npos);
 
     ASSERT_EQ(SimulatorExit(), 0);
-    const std::string flash = ReadAll(dir_.File("flash.bin"));
+    const std::string flash = ReadFile(dir_.File("flash.bin"));
     ASSERT_EQ(flash.size(), static_cast<size_t>(firmware::kBodySize));
     EXPECT_EQ(std::memcmp(flash.data(), body_.data() + firmware::kBodyOffset, flash.size()), 0);
 
-    const std::string trace = ReadAll(dir_.File("wire.trace"));
+    const std::string trace = ReadFile(dir_.File("wire.trace"));
     EXPECT_NE(trace.find(" COM1 - opened\n"), std::string::npos);
     EXPECT_NE(trace.find(" COM1 > 57 51 4D 5A 45 41 56 48 52 59 43 53\n"), std::string::npos);
     EXPECT_NE(trace.find(" COM1 < 53 43 59 52 48 56 41 45 5A 4D 51 57"), std::string::npos);
@@ -50,20 +50,20 @@ TEST_F(CliProgram, NoCameraOnTheLineExitsThree) {
 TEST_F(CliProgram, SigtermDuringTheTransferStopsItAndExitsOne) {
     StartSimulator();
     const std::string file = Firmware(firmware::kHeaderRm525);
-    const pid_t cli = StartCli({"update", "--port", "COM1", "--file", file, "--yes"}, Camera());
+    const auto cli = StartCli({"update", "--port", "COM1", "--file", file, "--yes"}, Camera());
     // The transfer has begun: phase 0 is reported before anything is sent.
     ASSERT_TRUE(WaitFor(
         [&] {
-            return ReadAll(dir_.File("cli.err")).find("0% Downloading firmware ...") !=
+            return ReadFile(dir_.File("cli.err")).find("0% Downloading firmware ...") !=
                    std::string::npos;
         },
         60s));
     std::this_thread::sleep_for(1s);
-    kill(cli, SIGTERM);
-    EXPECT_EQ(WaitExit(cli), 1);
-    const std::string out = ReadAll(dir_.File("cli.out"));
+    kill(cli->pid(), SIGTERM);
+    EXPECT_EQ(cli->Wait(), 1);
+    const std::string out = ReadFile(dir_.File("cli.out"));
     EXPECT_NE(out.find("Camera update failed."), std::string::npos) << out;
-    EXPECT_NE(ReadAll(dir_.File("cli.err")).find("Downloading firmware failed."),
+    EXPECT_NE(ReadFile(dir_.File("cli.err")).find("Downloading firmware failed."),
               std::string::npos);
 }
 

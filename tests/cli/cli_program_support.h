@@ -3,76 +3,23 @@
 // Runs rm525fw-cli and the camera simulator program as child processes, each
 // test in its own folder, for the end-to-end tests of the terminal front end.
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "firmware/firmware_format.h"
 #include "tests/firmware/firmware_test_files.h"
-
-extern char** environ;
+#include "tests/support/child_process.h"
+#include "tests/support/files.h"
 
 namespace rm525::testing {
 
 using namespace std::chrono_literals;
-
-inline std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// Starts `argv` with standard input from /dev/null, standard output and error
-// into files, and the environment plus `env`.
-inline pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                   const std::string& outFile, const std::string& errFile) {
-    std::vector<std::string> environment;
-    for (char** e = environ; *e; ++e)
-        environment.emplace_back(*e);
-    environment.insert(environment.end(), env.begin(), env.end());
-    std::vector<char*> args;
-    for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    std::vector<char*> envp;
-    for (const auto& e : environment)
-        envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    return rc == 0 ? pid : -1;
-}
-
-inline int WaitExit(pid_t pid) {
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid)
-        return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
 
 inline bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
@@ -92,56 +39,38 @@ struct CliRun {
 
 class CliProgram : public ::testing::Test {
 protected:
-    void TearDown() override { StopSimulator(); }
+    void TearDown() override { sim_.reset(); }
 
     // The camera simulator program on a pseudo-terminal reached as dir/camera.
     void StartSimulator(std::vector<std::string> extra = {}) {
-        std::vector<std::string> argv = {RM525CAM_SIM,
-                                         "--link",
-                                         Camera(),
-                                         "--flash-out",
-                                         dir_.File("flash.bin"),
-                                         "--quiet",
-                                         "--exit-after-release"};
-        argv.insert(argv.end(), extra.begin(), extra.end());
-        simPid_ = Spawn(argv, {}, dir_.File("sim.out"), dir_.File("sim.err"));
-        ASSERT_GT(simPid_, 0);
-        ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(Camera()); }, 10s))
-            << ReadAll(dir_.File("sim.err"));
+        std::vector<std::string> args = {"--link",      Camera(),
+                                         "--flash-out", dir_.File("flash.bin"),
+                                         "--quiet",     "--exit-after-release"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        sim_ = std::make_unique<SimulatorProcess>(RM525CAM_SIM, args);
+        ASSERT_TRUE(sim_->ready()) << sim_->failure();
     }
     // Waits for the simulator to leave by itself (it does once the camera is
-    // released) and returns its exit status.
-    int SimulatorExit() {
-        const pid_t pid = simPid_;
-        simPid_ = -1;
-        int status = 0;
-        const bool gone = WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 20s);
-        if (!gone) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return -1;
-        }
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    void StopSimulator() {
-        if (simPid_ <= 0)
-            return;
-        kill(simPid_, SIGTERM);
-        waitpid(simPid_, nullptr, 0);
-        simPid_ = -1;
-    }
+    // released) and returns its exit status; -1 when it had to be ended.
+    int SimulatorExit() { return sim_ ? sim_->WaitOrEnd(20000) : ChildProcess::kDidNotEnd; }
 
-    pid_t StartCli(const std::vector<std::string>& args, const std::string& com1) {
+    std::unique_ptr<ChildProcess> StartCli(const std::vector<std::string>& args,
+                                           const std::string& com1) {
         std::vector<std::string> argv = {RM525FW_CLI};
         argv.insert(argv.end(), args.begin(), args.end());
-        return Spawn(argv, {"RM525FW_NO_DEFAULT_PORTS=1", "RM525FW_COM1=" + com1},
-                     dir_.File("cli.out"), dir_.File("cli.err"));
+        ChildOptions options;
+        options.out = Sink::File(dir_.File("cli.out"));
+        options.err = Sink::File(dir_.File("cli.err"));
+        options.env = {"RM525FW_NO_DEFAULT_PORTS=1", "RM525FW_COM1=" + com1};
+        return std::make_unique<ChildProcess>(argv, options);
     }
     CliRun RunCli(const std::vector<std::string>& args, const std::string& com1 = "") {
         CliRun run;
-        run.status = WaitExit(StartCli(args, com1.empty() ? Camera() : com1));
-        run.out = ReadAll(dir_.File("cli.out"));
-        run.err = ReadAll(dir_.File("cli.err"));
+        const auto cli = StartCli(args, com1.empty() ? Camera() : com1);
+        EXPECT_TRUE(cli->started()) << cli->StartError();
+        run.status = cli->Wait();
+        run.out = ReadFile(dir_.File("cli.out"));
+        run.err = ReadFile(dir_.File("cli.err"));
         return run;
     }
 
@@ -152,7 +81,7 @@ protected:
     }
 
     TempDir dir_;
-    pid_t simPid_ = -1;
+    std::unique_ptr<SimulatorProcess> sim_;
     std::vector<uint8_t> body_;
 };
 

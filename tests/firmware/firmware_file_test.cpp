@@ -85,7 +85,7 @@ TEST_F(FirmwareLoader, AHugeFileIsReadOnlyUpToOneBytePastTheRequiredSize) {
 }
 
 TEST_F(FirmwareLoader, EmptyOrMissingFilesGiveNoImage) {
-    LoadResult empty = LoadFirmwareImage(WriteFile(dir_.File("empty.fw"), {}));
+    LoadResult empty = LoadFirmwareImage(WriteFile(dir_.File("empty.fw"), ""));
     EXPECT_EQ(empty.image, nullptr);
     EXPECT_EQ(empty.error, LoadError::Empty);
     LoadResult missing = LoadFirmwareImage(dir_.File("missing.fw"));
@@ -96,7 +96,7 @@ TEST_F(FirmwareLoader, EmptyOrMissingFilesGiveNoImage) {
 }
 
 TEST_F(FirmwareLoader, ATinyFileReadsAsZerosInTheHeaderArea) {
-    LoadResult r = LoadFirmwareImage(WriteFile(dir_.File("tiny.fw"), {'Q', 'u'}));
+    LoadResult r = LoadFirmwareImage(WriteFile(dir_.File("tiny.fw"), "Qu"));
     ASSERT_NE(r.image, nullptr);
     EXPECT_EQ(r.fileSize, 2);
     EXPECT_EQ(r.image->data()[firmware::kHeaderAreaSize - 1], 0);

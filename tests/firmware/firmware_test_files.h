@@ -3,16 +3,13 @@
 // Firmware files and temporary folders for the tests of the firmware file,
 // the update procedure and the terminal front end.
 
-#include <stdlib.h>
-
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "firmware/firmware_format.h"
+#include "tests/support/files.h"
 #include "tests/support/temp_dir.h"
 
 namespace rm525::testing {
@@ -32,13 +29,6 @@ inline std::vector<uint8_t> FirmwareBytes(std::string_view header = firmware::kH
         bytes[firmware::kVersionOffset + i] = version[i];
     }
     return bytes;
-}
-
-inline std::string WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    return path;
 }
 
 }  // namespace rm525::testing

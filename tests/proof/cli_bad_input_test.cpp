@@ -2,22 +2,20 @@
 // explanation and exit status, never a crash or a hang, and a huge file
 // costs no more memory than a right one.
 #include <fcntl.h>
-#include <grp.h>
-#include <signal.h>
 #include <stdlib.h>
 #include <sys/file.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "tests/support/child_process.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_dir.h"
 
 namespace rm525 {
 namespace {
@@ -36,104 +34,44 @@ const char kOpenError[] = "File open or read error!";
 const char kWrongFile[] = "Selected file is wrong.";
 const char kSameVersion[] = "Selected firmware matches camera version.";
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using testing::ChildOptions;
+using testing::ChildProcess;
+using testing::ReadFile;
+using testing::SimulatorProcess;
+using testing::Sink;
+using testing::TempDir;
+using testing::WriteFile;
 
 struct Outcome {
-    int exitStatus = -1;  // -1: killed after the wait, or ended by a signal
+    int exitStatus = -1;  // -1: ended after the wait; 128 + n: ended by signal n
     std::string output;   // stdout and stderr together
     long maxRssKb = 0;
 };
 
-// Runs a program with stdin from /dev/null; as `nobody` when asked.
+// Runs a program in an environment of `env` alone (and a plain PATH), its
+// output and error into `outPath`; as `nobody` when asked.
 Outcome RunProgram(std::vector<std::string> args, const std::vector<std::string>& env,
                    const std::string& outPath, bool asNobody = false) {
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> envStrings(env);
-    envStrings.emplace_back("RM525FW_NO_DEFAULT_PORTS=1");
-    envStrings.emplace_back("PATH=/usr/bin:/bin");
-    std::vector<char*> envp;
-    for (std::string& e : envStrings)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int in = open("/dev/null", O_RDONLY);
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-        dup2(in, STDIN_FILENO);
-        dup2(out, STDOUT_FILENO);
-        dup2(out, STDERR_FILENO);
-        if (asNobody &&
-            (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
-            _exit(126);
-        execve(argv[0], argv.data(), envp.data());
-        _exit(127);
-    }
+    ChildOptions options;
+    options.out = Sink::File(outPath);
+    options.err = Sink::Stdout();
+    options.inheritEnvironment = false;
+    options.env = env;
+    options.env.emplace_back("RM525FW_NO_DEFAULT_PORTS=1");
+    options.env.emplace_back("PATH=/usr/bin:/bin");
+    if (asNobody)
+        options.user = kNobody;
+    ChildProcess program(std::move(args), options);
     Outcome o;
-    rusage ru{};
-    int status = 0;
-    for (int waited = 0;; waited += 20) {
-        if (wait4(pid, &status, WNOHANG, &ru) == pid)
-            break;
-        if (waited >= kWaitMs) {
-            kill(pid, SIGKILL);
-            wait4(pid, &status, 0, &ru);
-            status = -1;
-            break;
-        }
-        usleep(20 * 1000);
-    }
-    o.exitStatus = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    o.output = ReadFile(outPath);
-    o.maxRssKb = ru.ru_maxrss;
+    o.exitStatus = program.WaitOrEnd(kWaitMs);
+    o.output = program.started() ? ReadFile(outPath) : program.StartError();
+    o.maxRssKb = program.MaxRssKb();
     return o;
 }
-
-// rm525cam-sim on a terminal that `path` links to.
-class Camera {
-public:
-    Camera(const std::string& path, std::vector<std::string> extra) {
-        std::vector<std::string> args{RM525CAM_SIM_PATH, "--quiet", "--link", path};
-        args.insert(args.end(), extra.begin(), extra.end());
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        pid_ = fork();
-        if (pid_ == 0) {
-            const int null = open("/dev/null", O_RDWR);
-            dup2(null, STDOUT_FILENO);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        for (int i = 0; i < 500 && access(path.c_str(), F_OK) != 0; ++i)
-            usleep(10 * 1000);
-    }
-    ~Camera() {
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-    }
-
-private:
-    pid_t pid_ = -1;
-};
 
 class CliBadInputTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/rm525-badinput-XXXXXX";
-        const char* d = mkdtemp(pattern);
-        ASSERT_NE(d, nullptr);
-        dir_ = d;
         RunProgram({RM525CAM_SIM_PATH, "make-firmware", "--model", "rm525", "--version", "0105",
                     "--out", Path("rm525.fw")},
                    {}, Path("maker.txt"));
@@ -145,15 +83,18 @@ protected:
         ASSERT_EQ(good525_.size(), kFileSize);
         ASSERT_EQ(good520_.size(), kFileSize);
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
-    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+    std::string Path(const std::string& name) const { return dir_.File(name); }
 
     // An update of `file` against a camera that `cameraArgs` describe.
     Outcome Update(const std::string& file, std::vector<std::string> cameraArgs,
                    bool asNobody = false) {
         const std::string terminal = Path("camera" + std::to_string(++runs_));
-        Camera camera(terminal, std::move(cameraArgs));
+        cameraArgs.insert(cameraArgs.begin(), {"--quiet", "--link", terminal});
+        SimulatorProcess camera(RM525CAM_SIM_PATH, std::move(cameraArgs));
+        if (!camera.ready()) {
+            ADD_FAILURE() << camera.failure();
+            return Outcome{-1, camera.failure(), 0};
+        }
         if (asNobody)
             MakeReachableForNobody(terminal);
         return RunProgram({Cli(asNobody), "update", "--port", "COM1", "--file", file},
@@ -177,7 +118,7 @@ protected:
     std::string Cli(bool asNobody) {
         if (!asNobody)
             return RM525FW_CLI_PATH;
-        chmod(dir_.c_str(), 0755);
+        chmod(dir_.path().c_str(), 0755);
         const std::string copy = Path("rm525fw-cli");
         std::filesystem::copy_file(RM525FW_CLI_PATH, copy,
                                    std::filesystem::copy_options::overwrite_existing);
@@ -185,12 +126,12 @@ protected:
         return copy;
     }
     void MakeReachableForNobody(const std::string& terminal) {
-        chmod(dir_.c_str(), 0755);
+        chmod(dir_.path().c_str(), 0755);
         std::error_code ec;
         chmod(std::filesystem::canonical(terminal, ec).c_str(), 0666);
     }
 
-    std::string dir_;
+    TempDir dir_;
     std::string good525_, good520_;
     int runs_ = 0;
 };

@@ -1,21 +1,12 @@
 // rm525cam-sim as a program: a plain termios client on its pseudo-terminal,
 // and the firmware maker.
 #include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <stdlib.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,6 +14,8 @@
 #include "sim/firmware_maker.h"
 #include "sim/pty_rate.h"
 #include "tests/support/child_process.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_dir.h"
 
 namespace rm525::sim {
 namespace {
@@ -30,17 +23,17 @@ namespace {
 namespace p = protocol;
 using Bytes = std::vector<uint8_t>;
 
-// Runs rm525cam-sim with `args`.
-class SimProcess : public testing::ChildProcess {
+using testing::ChildProcess;
+using testing::ReadFile;
+using testing::SimulatorProcess;
+using testing::TempDir;
+
+// rm525cam-sim serving a camera with `args`.
+class SimProcess : public SimulatorProcess {
 public:
     explicit SimProcess(std::vector<std::string> args)
-        : ChildProcess([&] {
-              args.insert(args.begin(), RM525CAM_SIM_PATH);
-              return args;
-          }()) {}
+        : SimulatorProcess(RM525CAM_SIM_PATH, std::move(args)) {}
 };
-using testing::ReadFile;
-using testing::TempDir;
 
 // The host end: the slave side opened as a serial port, raw.
 class TermiosClient {
@@ -76,7 +69,7 @@ public:
     Bytes Read(size_t count, int ms = 2000) {
         Bytes got;
         uint8_t buffer[512];
-        while (got.size() < count && SimProcess::WaitReadable(fd_, ms)) {
+        while (got.size() < count && ChildProcess::WaitReadable(fd_, ms)) {
             const ssize_t n = read(fd_, buffer, std::min(sizeof buffer, count - got.size()));
             if (n <= 0)
                 break;
@@ -96,8 +89,7 @@ TEST(SimProgramTest, HandshakeStatusAndRateChangeOverAPseudoTerminal) {
     const TempDir dir;
     SimProcess sim(
         {"--quiet", "--camera-id", "PTY CAMERA", "--version", "0115", "--link", dir + "/com3"});
-    const std::string path = sim.FirstLine();
-    ASSERT_FALSE(path.empty());
+    ASSERT_TRUE(sim.ready()) << sim.failure();
     TermiosClient host(dir + "/com3");  // through the link the program made
     ASSERT_TRUE(host.IsOpen());
 
@@ -155,7 +147,8 @@ TEST(SimProgramTest, HandshakeStatusAndRateChangeOverAPseudoTerminal) {
 
 TEST(SimProgramTest, PacedOutputTakesLineTimeAnd56000MatchesTheCamera) {
     SimProcess sim({"--quiet", "--pace", "--mode", "update"});
-    TermiosClient host(sim.FirstLine());
+    ASSERT_TRUE(sim.ready()) << sim.failure();
+    TermiosClient host(sim.terminal());
     ASSERT_TRUE(host.IsOpen());
 
     auto start = std::chrono::steady_clock::now();
@@ -188,7 +181,8 @@ TEST(SimProgramTest, WritesFlashAndReportAndExitsAfterRelease) {
     SimProcess sim({"--quiet", "--mode", "update", "--prepare-ms", "300", "--fault",
                     "nak-packet@0x1D:1", "--flash-out", dir + "/flash.bin", "--report",
                     dir + "/report.txt", "--exit-after-release"});
-    TermiosClient host(sim.FirstLine());
+    ASSERT_TRUE(sim.ready()) << sim.failure();
+    TermiosClient host(sim.terminal());
     ASSERT_TRUE(host.IsOpen());
 
     host.SendFrame(p::kCmdPrepareArea, 2);
@@ -224,8 +218,8 @@ TEST(SimProgramTest, WritesFlashAndReportAndExitsAfterRelease) {
 TEST(SimProgramTest, MakesValidAndBrokenFirmwareFiles) {
     const TempDir dir;
     auto make = [&](std::vector<std::string> args) {
-        args.insert(args.begin(), "make-firmware");
-        SimProcess maker(args);
+        args.insert(args.begin(), {RM525CAM_SIM_PATH, "make-firmware"});
+        ChildProcess maker(args);
         return maker.WaitForExit(10000);
     };
     ASSERT_EQ(make({"--model", "rm520", "--version", "0107", "--out", dir + "/a.fw"}), 0);
