@@ -84,6 +84,28 @@ inline bool WaitFor(const std::function<bool()>& condition, std::chrono::millise
     return true;
 }
 
+// A pseudo-terminal that nobody answers on: a port that opens and stays
+// silent. The far end stays open as long as the object lives.
+class SilentTerminal {
+public:
+    SilentTerminal() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0)
+            path_ = ptsname(master_);
+    }
+    ~SilentTerminal() {
+        if (master_ >= 0)
+            close(master_);
+    }
+    SilentTerminal(const SilentTerminal&) = delete;
+    SilentTerminal& operator=(const SilentTerminal&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    int master_ = -1;
+    std::string path_;
+};
+
 struct CliRun {
     int status = -1;
     std::string out;
@@ -131,18 +153,29 @@ protected:
         simPid_ = -1;
     }
 
-    pid_t StartCli(const std::vector<std::string>& args, const std::string& com1) {
+    pid_t StartCli(const std::vector<std::string>& args, const std::string& com1,
+                   const std::vector<std::string>& env = {}) {
         std::vector<std::string> argv = {RM525FW_CLI};
         argv.insert(argv.end(), args.begin(), args.end());
-        return Spawn(argv, {"RM525FW_NO_DEFAULT_PORTS=1", "RM525FW_COM1=" + com1},
-                     dir_.File("cli.out"), dir_.File("cli.err"));
+        std::vector<std::string> environment = {"RM525FW_NO_DEFAULT_PORTS=1",
+                                                "RM525FW_COM1=" + com1};
+        environment.insert(environment.end(), env.begin(), env.end());
+        return Spawn(argv, environment, dir_.File("cli.out"), dir_.File("cli.err"));
     }
-    CliRun RunCli(const std::vector<std::string>& args, const std::string& com1 = "") {
+    CliRun RunCli(const std::vector<std::string>& args, const std::string& com1 = "",
+                  const std::vector<std::string>& env = {}) {
         CliRun run;
-        run.status = WaitExit(StartCli(args, com1.empty() ? Camera() : com1));
+        run.status = WaitExit(StartCli(args, com1.empty() ? Camera() : com1, env));
         run.out = ReadAll(dir_.File("cli.out"));
         run.err = ReadAll(dir_.File("cli.err"));
         return run;
+    }
+
+    // Waits until `file` in the test's folder holds `text`.
+    bool WaitForText(const std::string& file, const std::string& text,
+                     std::chrono::milliseconds limit = 60s) {
+        return WaitFor([&] { return ReadAll(dir_.File(file)).find(text) != std::string::npos; },
+                       limit);
     }
 
     std::string Camera() const { return dir_.File("camera"); }
