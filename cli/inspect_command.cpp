@@ -24,7 +24,7 @@ std::string Hex16(uint16_t value) {
 
 int RunInspectCommand(const CliOptions& options, Console& console) {
     const std::string& path = *options.file;
-    const std::string shownPath = EscapeForTerminal(path);
+    const std::string shownPath = EscapeControls(path);
     const std::string unreadable = ReadProblem(path);
     const LoadResult loaded = unreadable.empty() ? LoadFirmwareImage(path) : LoadResult{};
     if (!loaded.image) {

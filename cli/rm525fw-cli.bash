@@ -44,8 +44,13 @@ _rm525fw_cli() {
     local verb=${COMP_WORDS[1]}
 
     # "--option=value" reaches here as "--option" "=" "value".
-    local option=$prev
-    if [[ $cur == = ]]; then
+    # (Or as one word, when COMP_WORDBREAKS holds no "=".)
+    local option=$prev joined=
+    if [[ $cur == --*=* ]]; then
+        option=${cur%%=*}
+        cur=${cur#*=}
+        joined=$option=
+    elif [[ $cur == = ]]; then
         cur=
     elif [[ $prev == = ]] && ((COMP_CWORD > 1)); then
         option=${COMP_WORDS[COMP_CWORD - 2]}
@@ -62,6 +67,7 @@ _rm525fw_cli() {
         kind=$(awk -v v="$verb" -v o="$option" '$1 == v && $2 == o { print $3 }' <<<"$table")
         if [[ -n $kind && $kind != none ]]; then
             _rm525fw_cli_values "$kind" "$cur"
+            [[ -n $joined ]] && COMPREPLY=("${COMPREPLY[@]/#/$joined}")
             return 0
         fi
         if [[ $cur == -* ]]; then

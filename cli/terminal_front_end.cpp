@@ -101,7 +101,7 @@ bool TerminalFrontEnd::ChoosePort(UpdateWorkflow& workflow, int16_t* port) {
             *port = *mapped;
             return true;
         }
-        err_ << "'" << EscapeForTerminal(*answer) << "' is not a port.\n";
+        err_ << "'" << EscapeControls(*answer) << "' is not a port.\n";
     }
 }
 
@@ -124,7 +124,7 @@ int16_t TerminalFrontEnd::ChooseFile(const std::string& /*filter*/,
             lastPath_ = *path;
             return choose_result::kChosen;
         }
-        err_ << EscapeForTerminal(*answer) << ": " << problem << '\n';
+        err_ << EscapeControls(*answer) << ": " << problem << '\n';
     }
 }
 
@@ -178,7 +178,7 @@ PromptResult TerminalFrontEnd::RunPrompt(PromptKind kind, int16_t selector,
     err_ << text << '\n';
     if (kind == PromptKind::Continue && selector == 0 && !lastPath_.empty()) {
         const std::string problem = ContentProblem(lastPath_);
-        err_ << EscapeForTerminal(lastPath_) << ": "
+        err_ << EscapeControls(lastPath_) << ": "
              << (problem.empty() ? "the camera's memory check says the file is not for it"
                                  : problem)
              << '\n';
@@ -203,7 +203,7 @@ void TerminalFrontEnd::ShowErrorMessage(const std::string& text) {
     err_ << text << '\n';
     if (text == res::LoadMessage(res::msg::kFileReadError) && !lastPath_.empty()) {
         const std::string problem = ReadProblem(lastPath_);
-        err_ << EscapeForTerminal(lastPath_) << ": "
+        err_ << EscapeControls(lastPath_) << ": "
              << (problem.empty() ? "could not be read" : problem) << '\n';
     }
     err_ << std::flush;

@@ -25,6 +25,22 @@ std::string EscapeForTerminal(std::string_view bytes) {
     return text;
 }
 
+std::string EscapeControls(std::string_view name) {
+    std::string text;
+    text.reserve(name.size());
+    for (const char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", b);
+            text += hex;
+        } else {
+            text += c;
+        }
+    }
+    return text;
+}
+
 std::string ModelName(int modelCode) {
     switch (modelCode) {
         case protocol::kModelRm525:

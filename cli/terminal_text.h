@@ -13,6 +13,11 @@ namespace rm525::cli {
 // sequence shows as "\x1b[...").
 std::string EscapeForTerminal(std::string_view bytes);
 
+// A name the user gave (a file's path) as the terminal should show it: its
+// letters as they are, whatever their encoding, but control characters as
+// "\xHH", so that a name cannot move the cursor or change the terminal.
+std::string EscapeControls(std::string_view name);
+
 // "RM525 Zoom (model code 106)", "RM520 (model code 105)"; for any other
 // code "unknown (model code N)".
 std::string ModelName(int modelCode);

@@ -47,7 +47,7 @@ int RunUpdateCommand(const CliOptions& options, Console& console, const StopRequ
         return exit_status::kUsage;
     }
     if (options.file && options.trace && IsSameFile(*options.file, *options.trace)) {
-        console.err << "rm525fw-cli: the trace file " << EscapeForTerminal(*options.trace)
+        console.err << "rm525fw-cli: the trace file " << EscapeControls(*options.trace)
                     << " is the firmware file; the trace would overwrite it\n";
         return exit_status::kUsage;
     }
@@ -57,7 +57,7 @@ int RunUpdateCommand(const CliOptions& options, Console& console, const StopRequ
         const std::string problem = ReadProblem(*options.file);
         if (!problem.empty()) {
             console.err << res::LoadMessage(res::msg::kFileReadError) << '\n'
-                        << EscapeForTerminal(*options.file) << ": " << problem << '\n';
+                        << EscapeControls(*options.file) << ": " << problem << '\n';
             return exit_status::kFileError;
         }
     }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <atomic>
 #include <sstream>
 #include <string>
@@ -193,6 +195,44 @@ TEST_F(TerminalUpdate, AHangUpDuringTheTransferLetsItRunToItsEnd) {
     EXPECT_EQ(camera.ReleaseCount(), 1);
 }
 
+#ifdef RM525FW_CLI_POSIX
+// The program's own signal handling, with real signals: the terminal going
+// away (SIGHUP) and a closed pipe (SIGPIPE) in the middle of the transfer
+// neither end the process nor stop the transfer.
+TEST_F(TerminalUpdate, HangUpAndBrokenPipeSignalsDuringTheTransferLetItRunToItsEnd) {
+    sim::CameraModel& camera = ports_.AttachCamera(kCameraPort, sim::Rm525Setup());
+    InstallStopHandlers(stop_);
+    class SignallingFrontEnd : public TerminalFrontEnd {
+    public:
+        using TerminalFrontEnd::TerminalFrontEnd;
+        bool ShowProgress(int phase, int percent, const char* text) override {
+            if (phase == 1 && percent == 30 && !raised) {
+                raised = true;
+                raise(SIGHUP);
+                raise(SIGPIPE);
+            }
+            return TerminalFrontEnd::ShowProgress(phase, percent, text);
+        }
+        bool raised = false;
+    };
+    TerminalSettings settings = Settings(File());
+    settings.port = kCameraPort;
+    settings.clock = &clock_;
+    SignallingFrontEnd fe(
+        in_, out_, err_, settings, stop_, [](const std::string&) { return std::nullopt; },
+        [](const OpenFailure&) { return std::string(); });
+    UpdateWorkflow workflow(fe, ports_, clock_);
+    workflow.Run(ViewRect{});
+    for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+        signal(s, SIG_DFL);
+    EXPECT_TRUE(fe.raised);
+    EXPECT_TRUE(stop_.hungUp.load());
+    EXPECT_FALSE(stop_.interrupted.load());
+    EXPECT_EQ(ExitStatusFor(workflow.LastOutcome(), stop_.Any()), exit_status::kInstalled);
+    EXPECT_TRUE(camera.Verified());
+}
+#endif
+
 TEST_F(TerminalUpdate, TheCameraIdReachesTheTerminalEscaped) {
     sim::CameraSetup setup = sim::Rm525Setup();
     setup.cameraId = "EVIL\x1b]0;owned\x07\x1b[2J\\";
@@ -369,6 +409,8 @@ TEST(TerminalText, EscapesEverythingButPrintableAscii) {
     EXPECT_EQ(EscapeForTerminal("AB 9~"), "AB 9~");
     EXPECT_EQ(EscapeForTerminal(std::string("\x1b[31m\x00\x7f\x9b\xfc\\", 10)),
               "\\x1b[31m\\x00\\x7f\\x9b\\xfc\\\\");
+    EXPECT_EQ(EscapeControls("/home/j\xc3\xbcrgen/new\x1b[2J.fw"),
+              "/home/j\xc3\xbcrgen/new\\x1b[2J.fw");
     EXPECT_EQ(ModelName(106), "RM525 Zoom (model code 106)");
     EXPECT_EQ(ModelName(105), "RM520 (model code 105)");
     EXPECT_EQ(VersionText({'0', '1', '0', '\x1b'}), "1.0\\x1b");
