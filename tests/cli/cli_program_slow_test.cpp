@@ -99,6 +99,13 @@ TEST_F(CliProgram, CtrlCDuringTheSearchStopsAtTheNextPortWithThePortClosed) {
 }
 
 TEST_F(CliProgram, SigtermDuringTheTransferStopsItAndExitsOne) {
+    // Run as installed: the ReadMe beside the program is the one named.
+    const std::string prefix = dir_.File("prefix");
+    std::filesystem::create_directories(prefix + "/bin");
+    std::filesystem::create_directories(prefix + "/share/doc/rm525fw");
+    std::ofstream(prefix + "/share/doc/rm525fw/ReadMe") << "RETRY PROCEDURE\n";
+    program_ = prefix + "/bin/rm525fw-cli";
+    std::filesystem::copy_file(RM525FW_CLI, program_);
     StartSimulator();
     const std::string file = Firmware(firmware::kHeaderRm525);
     const pid_t cli = StartCli({"update", "--port", "COM1", "--file", file, "--yes"}, Camera());
@@ -114,7 +121,11 @@ TEST_F(CliProgram, SigtermDuringTheTransferStopsItAndExitsOne) {
     EXPECT_EQ(WaitExit(cli), 1);
     const std::string out = ReadAll(dir_.File("cli.out"));
     EXPECT_NE(out.find("Camera update failed."), std::string::npos) << out;
-    EXPECT_NE(out.find("The ReadMe file is at /"), std::string::npos) << out;
+    EXPECT_NE(out.find("Camera update failed. Quit and follow the\nRETRY PROCEDURE in the ReadMe "
+                       "file. \nThe ReadMe file is at " +
+                       prefix + "/share/doc/rm525fw/ReadMe\n"),
+              std::string::npos)
+        << out;
     EXPECT_NE(ReadAll(dir_.File("cli.err")).find("Downloading firmware failed."),
               std::string::npos);
 }

@@ -155,7 +155,7 @@ protected:
 
     pid_t StartCli(const std::vector<std::string>& args, const std::string& com1,
                    const std::vector<std::string>& env = {}) {
-        std::vector<std::string> argv = {RM525FW_CLI};
+        std::vector<std::string> argv = {program_};
         argv.insert(argv.end(), args.begin(), args.end());
         std::vector<std::string> environment = {"RM525FW_NO_DEFAULT_PORTS=1",
                                                 "RM525FW_COM1=" + com1};
@@ -185,6 +185,7 @@ protected:
     }
 
     TempDir dir_;
+    std::string program_ = RM525FW_CLI;  // the rm525fw-cli to run
     pid_t simPid_ = -1;
     std::vector<uint8_t> body_;
 };

@@ -122,6 +122,18 @@ TEST_F(CliProgram, AHangUpBeforeTheTransferQuitsWithTheCameraReleased) {
     EXPECT_NE(trace.find(" COM1 - closed"), std::string::npos);
 }
 
+TEST_F(CliProgram, CtrlCDuringInfoReleasesTheCameraAndQuits) {
+    StartSimulator();
+    const pid_t cli =
+        StartCli({"info", "--port", "COM1", "--trace", dir_.File("wire.trace")}, Camera());
+    ASSERT_TRUE(WaitForText("wire.trace", "COM1 - opened"));
+    kill(cli, SIGINT);
+    EXPECT_EQ(WaitExit(cli), 7);
+    EXPECT_EQ(ReadAll(dir_.File("cli.out")), "");  // nothing read out
+    EXPECT_EQ(SimulatorExit(), 0);                 // released
+    EXPECT_NE(ReadAll(dir_.File("wire.trace")).find(" COM1 - closed"), std::string::npos);
+}
+
 TEST_F(CliProgram, TheCameraIdIsShownEscaped) {
     StartSimulator({"--camera-id", "A\x1b[2JB\x07"});
     const CliRun run = RunCli({"info", "--port", "COM1"});
