@@ -8,21 +8,26 @@ namespace rm525::cli {
 
 namespace {
 
-constexpr OptionSpec kPort{"--port", ValueKind::Port, "PORT",
-                           "AUTO (the default: try COM1..COM9 in turn), COM1..COM9, or a serial "
-                           "device path such as /dev/ttyUSB0"};
+constexpr OptionSpec kUpdatePort{"--port", ValueKind::Port, "PORT",
+                                 "AUTO (try COM1..COM9 in turn), COM1..COM9, or a serial device "
+                                 "path such as /dev/ttyUSB0; asked for at a terminal when not "
+                                 "given"};
+constexpr OptionSpec kInfoPort{"--port", ValueKind::Port, "PORT",
+                               "AUTO (the default: try COM1..COM9 in turn), COM1..COM9, or a "
+                               "serial device path such as /dev/ttyUSB0"};
 constexpr OptionSpec kTrace{"--trace", ValueKind::File, "FILE",
                             "write every byte on the line to FILE, with a time stamp and its "
                             "direction ('>' to the camera, '<' from it)"};
 
 constexpr std::array kUpdateOptions{
-    kPort,
-    OptionSpec{"--file", ValueKind::Firmware, "PATH", "the firmware file (*.fw) to install"},
+    kUpdatePort,
+    OptionSpec{"--file", ValueKind::Firmware, "PATH",
+               "the firmware file (*.fw) to install; asked for at a terminal when not given"},
     OptionSpec{"--yes", ValueKind::None, "",
                "install the file even when the camera already has its version"},
     kTrace,
 };
-constexpr std::array kInfoOptions{kPort, kTrace};
+constexpr std::array kInfoOptions{kInfoPort, kTrace};
 
 constexpr std::array kVerbs{
     VerbSpec{Verb::Update, "update", "install a firmware file in the camera", kUpdateOptions,
