@@ -1,11 +1,80 @@
 #include "cli/cli_options.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 
 namespace rm525::cli {
 
 namespace {
+
+constexpr OptionSpec kUpdatePort{"--port", ValueKind::Port, "PORT",
+                                 "AUTO (try COM1..COM9 in turn), COM1..COM9, or a serial device "
+                                 "path such as /dev/ttyUSB0; asked for at a terminal when not "
+                                 "given"};
+constexpr OptionSpec kInfoPort{"--port", ValueKind::Port, "PORT",
+                               "AUTO (the default: try COM1..COM9 in turn), COM1..COM9, or a "
+                               "serial device path such as /dev/ttyUSB0"};
+constexpr OptionSpec kTrace{"--trace", ValueKind::File, "FILE",
+                            "write every byte on the line to FILE, with a time stamp and its "
+                            "direction ('>' to the camera, '<' from it)"};
+
+constexpr std::array kUpdateOptions{
+    kUpdatePort,
+    OptionSpec{"--file", ValueKind::Firmware, "PATH",
+               "the firmware file (*.fw) to install; asked for at a terminal when not given"},
+    OptionSpec{"--yes", ValueKind::None, "",
+               "install the file even when the camera already has its version"},
+    kTrace,
+};
+constexpr std::array kInfoOptions{kInfoPort, kTrace};
+
+constexpr std::array kVerbs{
+    VerbSpec{Verb::Update, "update", "install a firmware file in the camera", kUpdateOptions,
+             ValueKind::None, "", ""},
+    VerbSpec{Verb::Info, "info",
+             "show the camera's model, ID, firmware version and clock, then release it",
+             kInfoOptions, ValueKind::None, "", ""},
+    VerbSpec{Verb::Ports,
+             "ports",
+             "show the device each of COM1..COM9 stands for",
+             {},
+             ValueKind::None,
+             "",
+             ""},
+    VerbSpec{Verb::Inspect,
+             "inspect",
+             "check a firmware file as the update would, without a camera",
+             {},
+             ValueKind::Firmware,
+             "PATH",
+             "the firmware file to check"},
+};
+
+// Every option any verb takes, so that a word can be told "unknown" from "not
+// for this verb".
+bool AnyVerbTakes(std::string_view name) {
+    for (const VerbSpec& v : kVerbs) {
+        for (const OptionSpec& o : v.options)
+            if (o.name == name)
+                return true;
+    }
+    return false;
+}
+
+const OptionSpec* FindOption(const VerbSpec& verb, std::string_view name) {
+    for (const OptionSpec& o : verb.options)
+        if (o.name == name)
+            return &o;
+    return nullptr;
+}
+
+const VerbSpec& SpecOf(Verb verb) {
+    for (const VerbSpec& v : kVerbs)
+        if (v.verb == verb)
+            return v;
+    return kVerbs[0];
+}
 
 std::string Upper(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(),
@@ -13,34 +82,119 @@ std::string Upper(std::string s) {
     return s;
 }
 
-std::optional<Verb> VerbNamed(const std::string& word) {
-    if (word == "update")
-        return Verb::Update;
-    if (word == "info")
-        return Verb::Info;
-    if (word == "ports")
-        return Verb::Ports;
-    if (word == "inspect")
-        return Verb::Inspect;
-    if (word == "help" || word == "--help" || word == "-h")
-        return Verb::Help;
-    return std::nullopt;
-}
-
-bool Accepts(Verb verb, const std::string& option) {
-    if (option == "--port")
-        return verb == Verb::Update || verb == Verb::Info;
-    if (option == "--file" || option == "--yes" || option == "--trace") {
-        return verb == Verb::Update || (option == "--trace" && verb == Verb::Info);
-    }
-    return false;
+bool IsHelp(const std::string& word) {
+    return word == "-h" || word == "--help";
 }
 
 ParseResult Error(std::string text) {
-    return {std::nullopt, std::move(text)};
+    ParseResult r;
+    r.request = Request::UsageError;
+    r.error = std::move(text);
+    return r;
+}
+
+ParseResult Help(std::optional<Verb> verb) {
+    ParseResult r;
+    r.request = Request::Help;
+    r.helpVerb = verb;
+    return r;
+}
+
+const char* KindWord(ValueKind kind) {
+    switch (kind) {
+        case ValueKind::None:
+            return "none";
+        case ValueKind::Port:
+            return "port";
+        case ValueKind::Firmware:
+            return "firmware";
+        case ValueKind::File:
+            return "file";
+    }
+    return "none";
+}
+
+constexpr std::string_view kExitStatuses =
+    "Exit status:\n"
+    "  0  update: the firmware was installed; other commands: done\n"
+    "  1  the update failed (follow the RETRY PROCEDURE in the ReadMe file)\n"
+    "  2  usage error\n"
+    "  3  camera not found\n"
+    "  4  wrong file (inspect: the file would be refused)\n"
+    "  5  the file could not be chosen, opened or read\n"
+    "  6  camera memory error\n"
+    "  7  quit by the user (a question answered Quit, Ctrl+C, the terminal closed)\n";
+
+constexpr size_t kHelpIndent = 18;
+constexpr size_t kHelpWidth = 79;
+
+// `left` padded to the help column, then `help` wrapped at the line width.
+std::string HelpEntry(std::string left, std::string_view help) {
+    if (left.size() + 2 > kHelpIndent)
+        left += "\n" + std::string(kHelpIndent, ' ');
+    else
+        left.resize(kHelpIndent, ' ');
+    std::string text = left;
+    size_t column = kHelpIndent;
+    size_t start = 0;
+    while (start < help.size()) {
+        size_t end = help.find(' ', start);
+        if (end == std::string_view::npos)
+            end = help.size();
+        const std::string_view word = help.substr(start, end - start);
+        if (column > kHelpIndent && column + 1 + word.size() > kHelpWidth) {
+            text += "\n" + std::string(kHelpIndent, ' ');
+            column = kHelpIndent;
+        } else if (column > kHelpIndent) {
+            text += ' ';
+            ++column;
+        }
+        text += word;
+        column += word.size();
+        start = end + 1;
+    }
+    return text + "\n";
+}
+
+std::string OptionLines(const VerbSpec& v) {
+    std::string text;
+    for (const OptionSpec& o : v.options) {
+        std::string left = "  " + std::string(o.name);
+        if (o.value != ValueKind::None)
+            left += " " + std::string(o.valueName);
+        text += HelpEntry(left, o.help);
+    }
+    if (v.operand != ValueKind::None)
+        text += HelpEntry("  " + std::string(v.operandName), v.operandHelp);
+    text += HelpEntry("  -h, --help", "show this help");
+    return text;
+}
+
+std::string Synopsis(const VerbSpec& v) {
+    std::string text = "rm525fw-cli " + std::string(v.name);
+    for (const OptionSpec& o : v.options) {
+        text += " [" + std::string(o.name);
+        if (o.value != ValueKind::None)
+            text += " " + std::string(o.valueName);
+        text += "]";
+    }
+    if (v.operand != ValueKind::None)
+        text += " " + std::string(v.operandName);
+    return text;
 }
 
 }  // namespace
+
+std::span<const VerbSpec> Verbs() {
+    return kVerbs;
+}
+
+const VerbSpec* FindVerb(std::string_view name) {
+    for (const VerbSpec& v : kVerbs)
+        if (v.name == name)
+            return &v;
+    return nullptr;
+}
 
 std::optional<PortArgument> ParsePortArgument(const std::string& text) {
     const std::string upper = Upper(text);
@@ -58,53 +212,147 @@ std::optional<PortArgument> ParsePortArgument(const std::string& text) {
 ParseResult ParseArguments(const std::vector<std::string>& args) {
     if (args.empty())
         return Error("no command given");
-    const std::optional<Verb> verb = VerbNamed(args[0]);
-    if (!verb)
+    const VerbSpec* verb = FindVerb(args[0]);
+    // Help wins wherever it stands among the options.
+    for (const std::string& a : args) {
+        if (a == "--")
+            break;
+        if (IsHelp(a))
+            return Help(verb ? std::optional<Verb>(verb->verb) : std::nullopt);
+    }
+    if (args[0] == "help") {
+        if (args.size() > 1) {
+            if (const VerbSpec* about = FindVerb(args[1]))
+                return Help(about->verb);
+            return Error("unknown command '" + args[1] + "'");
+        }
+        return Help(std::nullopt);
+    }
+    if (args[0] == "--version") {
+        ParseResult r;
+        r.request = Request::Version;
+        return r;
+    }
+    if (args[0] == kCompletionTableOption) {
+        ParseResult r;
+        r.request = Request::CompletionTable;
+        return r;
+    }
+    if (!verb) {
+        if (args[0].size() > 1 && args[0][0] == '-')
+            return Error("unknown option '" + args[0] + "' (a command comes first)");
         return Error("unknown command '" + args[0] + "'");
+    }
+
     CliOptions options;
-    options.verb = *verb;
+    options.verb = verb->verb;
+    bool operandsOnly = false;
+    bool operandSeen = false;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a.rfind("--", 0) != 0) {
-            if (options.verb == Verb::Inspect && !options.file) {
+        const bool isOption = !operandsOnly && a.size() > 1 && a[0] == '-';
+        if (!operandsOnly && a == "--") {
+            operandsOnly = true;
+            continue;
+        }
+        if (!isOption) {
+            if (verb->operand != ValueKind::None && !operandSeen) {
                 options.file = a;
+                operandSeen = true;
                 continue;
             }
             return Error("unexpected argument '" + a + "'");
         }
-        if (!Accepts(options.verb, a))
-            return Error("option " + a + " does not fit this command");
-        if (a == "--yes") {
+        const size_t equals = a.find('=');
+        const std::string name = a.substr(0, equals);
+        const OptionSpec* spec = FindOption(*verb, name);
+        if (!spec) {
+            if (AnyVerbTakes(name))
+                return Error("option " + name + " does not fit the " + std::string(verb->name) +
+                             " command");
+            return Error("unknown option '" + name + "'");
+        }
+        if (spec->value == ValueKind::None) {
+            if (equals != std::string::npos)
+                return Error("option " + name + " takes no value");
             options.yes = true;
             continue;
         }
-        if (i + 1 >= args.size())
-            return Error("option " + a + " needs a value");
-        const std::string& value = args[++i];
-        if (a == "--port") {
-            if (!ParsePortArgument(value)) {
+        std::string value;
+        if (equals != std::string::npos) {
+            value = a.substr(equals + 1);
+        } else if (i + 1 < args.size() && !(args[i + 1].size() > 1 && args[i + 1][0] == '-')) {
+            value = args[++i];
+        } else {
+            return Error("option " + name + " needs a value (" + std::string(spec->valueName) +
+                         ")");
+        }
+        if (value.empty())
+            return Error("option " + name + " needs a value (" + std::string(spec->valueName) +
+                         ")");
+        if (name == "--port") {
+            if (!ParsePortArgument(value))
                 return Error("port '" + value + "' is not AUTO, COM1..COM9 or a device path");
-            }
             options.port = value;
-        } else if (a == "--file") {
+        } else if (name == "--file") {
             options.file = value;
         } else {
             options.trace = value;
         }
     }
-    if (options.verb == Verb::Inspect && !options.file)
-        return Error("inspect needs a file");
-    return {options, {}};
+    if (verb->operand != ValueKind::None && !operandSeen)
+        return Error(std::string(verb->name) + " needs " + std::string(verb->operandName));
+    ParseResult r;
+    r.request = Request::Run;
+    r.options = options;
+    return r;
 }
 
-const char* UsageText() {
-    return "usage: rm525fw-cli update [--port PORT] [--file PATH] [--yes] [--trace FILE]\n"
-           "       rm525fw-cli info [--port PORT] [--trace FILE]\n"
-           "       rm525fw-cli ports\n"
-           "       rm525fw-cli inspect PATH\n"
-           "PORT is AUTO, COM1..COM9 or a serial device path such as /dev/ttyUSB0.\n"
-           "COM<n> is the device named by RM525FW_COM<n>, otherwise the machine's serial\n"
-           "devices in order (see 'rm525fw-cli ports').\n";
+std::string HelpText() {
+    std::string text =
+        "usage: rm525fw-cli COMMAND [OPTIONS]\n"
+        "       rm525fw-cli COMMAND --help\n"
+        "       rm525fw-cli --version\n"
+        "\n"
+        "Installs new firmware in a Quelm RM520 or RM525 Zoom camera over a serial line.\n"
+        "\n"
+        "Commands:\n";
+    for (const VerbSpec& v : kVerbs) {
+        text += HelpEntry("  " + std::string(v.name), v.summary);
+    }
+    for (const VerbSpec& v : kVerbs) {
+        text += "\n" + Synopsis(v) + "\n" + OptionLines(v);
+    }
+    text +=
+        "\n"
+        "COM<n> is the device named by RM525FW_COM<n>, otherwise the machine's serial\n"
+        "devices in order (see 'rm525fw-cli ports').\n"
+        "Questions and progress go to standard error; results to standard output.\n"
+        "\n";
+    text += kExitStatuses;
+    return text;
+}
+
+std::string VerbHelpText(Verb verb) {
+    const VerbSpec& v = SpecOf(verb);
+    std::string summary(v.summary);
+    summary[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(summary[0])));
+    return "usage: " + Synopsis(v) + "\n\n" + summary + ".\n\n" + OptionLines(v) + "\n" +
+           std::string(kExitStatuses);
+}
+
+std::string CompletionTable() {
+    std::string text;
+    for (const VerbSpec& v : kVerbs) {
+        const std::string name(v.name);
+        text += name + "\n";
+        for (const OptionSpec& o : v.options)
+            text += name + " " + std::string(o.name) + " " + KindWord(o.value) + "\n";
+        text += name + " --help none\n";
+        if (v.operand != ValueKind::None)
+            text += name + " - " + KindWord(v.operand) + "\n";
+    }
+    return text;
 }
 
 }  // namespace rm525::cli

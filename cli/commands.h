@@ -1,9 +1,10 @@
 #pragma once
 
-#include <atomic>
 #include <iosfwd>
+#include <string>
 
 #include "cli/cli_options.h"
+#include "cli/stop_request.h"
 
 namespace rm525::cli {
 
@@ -16,11 +17,15 @@ struct Console {
     bool errorIsTerminal = false;
 };
 
-// Each command returns the program's exit status. `stop` is set by Ctrl+C
-// and SIGTERM.
-int RunUpdateCommand(const CliOptions& options, Console& console, const std::atomic<bool>& stop);
-int RunInfoCommand(const CliOptions& options, Console& console);
+// Each command returns the program's exit status. `stop` is set by Ctrl+C,
+// SIGTERM and a hang-up.
+int RunUpdateCommand(const CliOptions& options, Console& console, const StopRequest& stop);
+int RunInfoCommand(const CliOptions& options, Console& console, const StopRequest& stop);
 int RunPortsCommand(Console& console);
 int RunInspectCommand(const CliOptions& options, Console& console);
+
+// Where the ReadMe with the RETRY PROCEDURE is: beside the installed
+// program when it is there, otherwise where the build would install it.
+std::string ReadMeLocation();
 
 }  // namespace rm525::cli

@@ -6,7 +6,8 @@ namespace rm525::cli {
 
 // The terminal front end's exit statuses.
 namespace exit_status {
-constexpr int kInstalled = 0;     // also: a command other than update succeeded
+constexpr int kInstalled = 0;     // update: the firmware was installed
+constexpr int kDone = 0;          // info, ports, inspect (a file that passes), help: done
 constexpr int kUpdateFailed = 1;  // the transfer ran and failed, or was interrupted
 constexpr int kUsage = 2;
 constexpr int kCameraNotFound = 3;

@@ -4,10 +4,11 @@
 
 #include "cli/commands.h"
 #include "cli/exit_status.h"
+#include "cli/platform.h"
 #include "cli/port_setup.h"
+#include "cli/search_report.h"
+#include "cli/terminal_text.h"
 #include "link/camera_link.h"
-#include "link/posix/port_diagnostics.h"
-#include "link/protocol.h"
 #include "res/messages.h"
 #include "workflow/update_workflow.h"
 #include "workflow/version_chars.h"
@@ -15,17 +16,6 @@
 namespace rm525::cli {
 
 namespace {
-
-std::string ModelName(int modelCode) {
-    switch (modelCode) {
-        case protocol::kModelRm520:
-            return "RM520 (model code 105)";
-        case protocol::kModelRm525:
-            return "RM525 Zoom (model code 106)";
-        default:
-            return "unknown (model code " + std::to_string(modelCode) + ")";
-    }
-}
 
 std::string ClockText(const CameraTime& t) {
     if (t.day() == 0)
@@ -38,16 +28,15 @@ std::string ClockText(const CameraTime& t) {
 
 void PrintCamera(std::ostream& out, int modelCode, const char* id, uint32_t versionDigits,
                  const CameraTime& clock) {
-    const VersionChars v = CameraVersionChars(versionDigits);
     out << "Model:            " << ModelName(modelCode) << '\n'
-        << "Camera ID:        " << (id[0] ? id : "---") << '\n'
-        << "Firmware version: " << v[1] << '.' << v[2] << v[3] << '\n'
+        << "Camera ID:        " << (id[0] ? EscapeForTerminal(id) : "---") << '\n'
+        << "Firmware version: " << VersionText(CameraVersionChars(versionDigits)) << '\n'
         << "Camera clock:     " << ClockText(clock) << '\n';
 }
 
 }  // namespace
 
-int RunInfoCommand(const CliOptions& options, Console& console) {
+int RunInfoCommand(const CliOptions& options, Console& console, const StopRequest& stop) {
     PortSetup setup;
     std::string error;
     if (!setup.Open(options.trace, &error)) {
@@ -56,17 +45,33 @@ int RunInfoCommand(const CliOptions& options, Console& console) {
     }
     const int16_t port = setup.MapPort(options.port.value_or("AUTO")).value_or(0);
 
-    CameraLink link(setup.ports(), setup.clock());
+    SearchReport search(
+        setup.ports(), console.err, stop, [&setup](int n) { return setup.DeviceOf(n); },
+        [](const OpenFailure& f) { return OpenFailureReason(f); });
+    CameraLink link(search, setup.clock());
     CameraStatusRecord status{};
     char id[33] = {};
     CameraIdentityRecord identity{};
     identity.idText = id;
     int32_t alreadyInUpdateMode = 0;
+    search.Begin();
     link.Connect(port, UpdateWorkflow::kUpdateRateIndex, &status, &identity, &alreadyInUpdateMode);
-    if (link.GetErrorNumber() != 0) {
-        for (const OpenFailure& f : link.openFailures())
-            console.err << ExplainOpenFailure(f) << '\n';
+    const bool found = link.GetErrorNumber() == 0;
+    search.End(found);
+    if (stop.Any()) {
+        // Ctrl+C or a hang-up during the search: the port is closed already,
+        // or the camera found in the meantime is released.
+        if (found)
+            link.CloseConnection();
+        console.err << "Stopped.\n";
+        return exit_status::kQuit;
+    }
+    if (!found) {
         console.out << res::LoadMessage(res::msg::kNoCamera) << '\n';
+        for (const OpenFailure& f : link.openFailures()) {
+            if (!f.device.empty() || port != 0)
+                console.err << ExplainPortFailure(f) << '\n';
+        }
         return exit_status::kCameraNotFound;
     }
     if (alreadyInUpdateMode) {
@@ -76,7 +81,7 @@ int RunInfoCommand(const CliOptions& options, Console& console) {
         PrintCamera(console.out, link.cameraModelCode(), id, status.versionDigits, status.clock);
     }
     link.CloseConnection();
-    return exit_status::kInstalled;
+    return exit_status::kDone;
 }
 
 }  // namespace rm525::cli

@@ -3,6 +3,8 @@
 
 #include "cli/commands.h"
 #include "cli/exit_status.h"
+#include "cli/file_problem.h"
+#include "cli/terminal_text.h"
 #include "firmware/firmware_format.h"
 #include "firmware/firmware_inspect.h"
 #include "firmware/firmware_loader.h"
@@ -11,17 +13,6 @@
 namespace rm525::cli {
 
 namespace {
-
-const char* ModelText(int model) {
-    switch (model) {
-        case protocol::kModelRm525:
-            return "RM525 Zoom (model code 106)";
-        case protocol::kModelRm520:
-            return "RM520 (model code 105)";
-        default:
-            return "not recognised: the header names neither camera";
-    }
-}
 
 std::string Hex16(uint16_t value) {
     char text[8];
@@ -33,17 +24,22 @@ std::string Hex16(uint16_t value) {
 
 int RunInspectCommand(const CliOptions& options, Console& console) {
     const std::string& path = *options.file;
-    const LoadResult loaded = LoadFirmwareImage(path);
+    const std::string shownPath = EscapeControls(path);
+    const std::string unreadable = ReadProblem(path);
+    const LoadResult loaded = unreadable.empty() ? LoadFirmwareImage(path) : LoadResult{};
     if (!loaded.image) {
-        console.err << res::LoadMessage(res::msg::kFileReadError) << '\n';
+        console.err << "rm525fw-cli: " << shownPath << ": "
+                    << (unreadable.empty() ? "could not be read" : unreadable) << '\n';
         return exit_status::kFileError;
     }
     const FirmwareVerdict v = InspectFirmware(*loaded.image, loaded.fileSize);
     std::ostream& out = console.out;
-    out << "File:          " << path << '\n' << "Model:         " << ModelText(v.model) << '\n';
-    if (v.model != 0) {
-        out << "Version:       " << v.version[1] << '.' << v.version[2] << v.version[3] << '\n';
-    }
+    out << "File:          " << shownPath << '\n'
+        << "Model:         "
+        << (v.model != 0 ? ModelName(v.model) : "not recognised: the header names neither camera")
+        << '\n';
+    if (v.model != 0)
+        out << "Version:       " << VersionText(v.version) << '\n';
     out << "Size:          " << v.size << " bytes, "
         << (v.sizeOk ? "right" : "wrong (must be " + std::to_string(firmware::kFileSize) + ")")
         << '\n';
@@ -52,11 +48,13 @@ int RunInspectCommand(const CliOptions& options, Console& console) {
             << "Check value B: " << Hex16(v.checkB) << '\n';
     }
     if (!v.Passes()) {
-        out << res::LoadMessage(res::msg::kWrongFile) << '\n';
+        out << "Result:        the update would refuse this file (" << ContentProblem(path)
+            << ")\n";
         return exit_status::kWrongFile;
     }
-    out << "The update would accept this file (the camera's memory check still follows).\n";
-    return exit_status::kInstalled;
+    out << "Result:        the update would accept this file; the camera's memory check still "
+           "follows\n";
+    return exit_status::kDone;
 }
 
 }  // namespace rm525::cli

@@ -1,7 +1,3 @@
-#include <signal.h>
-#include <unistd.h>
-
-#include <atomic>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -9,63 +5,50 @@
 #include "cli/cli_options.h"
 #include "cli/commands.h"
 #include "cli/exit_status.h"
+#include "cli/platform.h"
+#include "cli/stop_request.h"
 
 namespace {
-
-std::atomic<bool> g_stop{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-constexpr char kStopNotice[] =
-    "\nStopping: the camera is released first. Press Ctrl+C again to end at once.\n";
-
-extern "C" void OnStopSignal(int) {
-    g_stop.store(true);
-    // write() is safe in a signal handler; the stream objects are not.
-    [[maybe_unused]] const ssize_t written =
-        write(STDERR_FILENO, kStopNotice, sizeof kStopNotice - 1);
-}
-
-// Ctrl+C and SIGTERM only ask to stop: the update procedure then takes its own
-// road out, so that the camera is released and the port closed. A second one
-// ends the program at once (the handler is reset after the first). No restart,
-// so that a question waiting for input returns at once.
-void InstallStopHandlers() {
-    struct sigaction action = {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
-
+rm525::cli::StopRequest g_stop;
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace rm525::cli;
+    // Before anything is written: a closed pipe or a dead terminal must not
+    // end the program, least of all in the middle of a transfer.
+    InstallStopHandlers(g_stop);
+
     const std::vector<std::string> args(argv + 1, argv + argc);
     const ParseResult parsed = ParseArguments(args);
-    if (!parsed.options) {
-        std::cerr << "rm525fw-cli: " << parsed.error << '\n' << UsageText();
-        return exit_status::kUsage;
+    switch (parsed.request) {
+        case Request::UsageError:
+            std::cerr << "rm525fw-cli: " << parsed.error << '\n' << "Try 'rm525fw-cli --help'.\n";
+            return exit_status::kUsage;
+        case Request::Help:
+            std::cout << (parsed.helpVerb ? VerbHelpText(*parsed.helpVerb) : HelpText());
+            return exit_status::kDone;
+        case Request::Version:
+            std::cout << "rm525fw-cli " << RM525FW_VERSION << '\n';
+            return exit_status::kDone;
+        case Request::CompletionTable:
+            std::cout << CompletionTable();
+            return exit_status::kDone;
+        case Request::Run:
+            break;
     }
-    Console console{std::cin, std::cout, std::cerr, isatty(STDIN_FILENO) == 1,
-                    isatty(STDERR_FILENO) == 1};
-    const Verb verb = parsed.options->verb;
-    if (verb == Verb::Update || verb == Verb::Info) {
-        InstallStopHandlers();
-    }
-    switch (verb) {
+    Console console{std::cin, std::cout, std::cerr, StreamIsTerminal(0), StreamIsTerminal(2)};
+    switch (parsed.options->verb) {
         case Verb::Update:
             return RunUpdateCommand(*parsed.options, console, g_stop);
         case Verb::Info:
-            return RunInfoCommand(*parsed.options, console);
+            return RunInfoCommand(*parsed.options, console, g_stop);
         case Verb::Ports:
             return RunPortsCommand(console);
         case Verb::Inspect:
             return RunInspectCommand(*parsed.options, console);
         case Verb::Help:
-            std::cout << UsageText();
-            return exit_status::kInstalled;
+            std::cout << HelpText();
+            return exit_status::kDone;
     }
     return exit_status::kUsage;
 }

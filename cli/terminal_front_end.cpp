@@ -1,9 +1,16 @@
 #include "cli/terminal_front_end.h"
 
+#include <algorithm>
+#include <cctype>
+#include <chrono>
 #include <filesystem>
 #include <istream>
 #include <ostream>
+#include <thread>
 
+#include "cli/file_problem.h"
+#include "cli/terminal_text.h"
+#include "firmware/firmware_format.h"
 #include "res/messages.h"
 #include "workflow/status_text.h"
 #include "workflow/update_workflow.h"
@@ -11,14 +18,37 @@
 namespace rm525::cli {
 
 namespace {
+
 bool IsOneButton(PromptKind kind) {
     return kind == PromptKind::Success || kind == PromptKind::Failure ||
            kind == PromptKind::NoCamera;
 }
+
+std::string Lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+// Times the transfer when nobody gives a clock.
+class SteadyClock : public Clock {
+public:
+    uint32_t NowMs() override {
+        return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                         std::chrono::steady_clock::now().time_since_epoch())
+                                         .count());
+    }
+    void SleepUntil(uint32_t targetMs) override {
+        const auto ahead = static_cast<int32_t>(targetMs - NowMs());
+        if (ahead > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(ahead));
+    }
+};
+
 }  // namespace
 
 TerminalFrontEnd::TerminalFrontEnd(std::istream& in, std::ostream& out, std::ostream& err,
-                                   TerminalSettings settings, const std::atomic<bool>& stop,
+                                   TerminalSettings settings, const StopRequest& stop,
                                    PortMapper mapPort, Explainer explain)
     : in_(in),
       out_(out),
@@ -26,17 +56,24 @@ TerminalFrontEnd::TerminalFrontEnd(std::istream& in, std::ostream& out, std::ost
       settings_(std::move(settings)),
       stop_(stop),
       mapPort_(std::move(mapPort)),
-      explain_(std::move(explain)),
-      progress_(err, settings_.progressBar) {}
+      explain_(std::move(explain)) {
+    if (!settings_.clock) {
+        ownClock_ = std::make_unique<SteadyClock>();
+        settings_.clock = ownClock_.get();
+    }
+}
+
+TerminalFrontEnd::~TerminalFrontEnd() = default;
 
 std::optional<std::string> TerminalFrontEnd::Ask(const std::string& question) {
-    if (!settings_.interactive || stop_.load())
+    if (!settings_.interactive || stop_.Any())
         return std::nullopt;
-    out_ << question << std::flush;
+    err_ << question << std::flush;
     std::string line;
-    if (!std::getline(in_, line) || stop_.load()) {
+    if (!std::getline(in_, line) || stop_.Any()) {
+        // Ctrl+D ends this answer only: the next question reads afresh.
         in_.clear();
-        out_ << '\n';
+        err_ << '\n' << std::flush;
         return std::nullopt;
     }
     return line;
@@ -51,7 +88,10 @@ bool TerminalFrontEnd::ChoosePort(UpdateWorkflow& workflow, int16_t* port) {
     for (;;) {
         const auto answer =
             Ask("Port (AUTO, COM1..COM9 or a device path; empty for AUTO, q to quit): ");
-        if (!answer || *answer == "q" || *answer == "Q")
+        if (!answer)
+            return false;
+        const std::string word = Lower(*answer);
+        if (word == "q" || word == "quit")
             return false;
         if (answer->empty()) {
             *port = 0;
@@ -61,7 +101,7 @@ bool TerminalFrontEnd::ChoosePort(UpdateWorkflow& workflow, int16_t* port) {
             *port = *mapped;
             return true;
         }
-        err_ << "'" << *answer << "' is not a port.\n";
+        err_ << "'" << EscapeControls(*answer) << "' is not a port.\n";
     }
 }
 
@@ -70,19 +110,21 @@ int16_t TerminalFrontEnd::ChooseFile(const std::string& /*filter*/,
     if (settings_.file && !fileOffered_) {
         fileOffered_ = true;
         *path = *settings_.file;
+        lastPath_ = *path;
         return choose_result::kChosen;
     }
     for (;;) {
         const auto answer = Ask("Firmware file (*.fw; empty to cancel): ");
         if (!answer || answer->empty())
             return choose_result::kCancelled;
-        std::error_code ec;
-        // Like a file-open chooser: only an existing file can be chosen.
-        if (std::filesystem::is_regular_file(*answer, ec)) {
+        // Like a file-open chooser: only a file that can be read can be chosen.
+        const std::string problem = ReadProblem(*answer);
+        if (problem.empty()) {
             *path = *answer;
+            lastPath_ = *path;
             return choose_result::kChosen;
         }
-        err_ << "No such file: " << *answer << '\n';
+        err_ << EscapeControls(*answer) << ": " << problem << '\n';
     }
 }
 
@@ -91,55 +133,118 @@ PromptResult TerminalFrontEnd::AskContinueOrQuit() {
         const auto answer = Ask("[C]ontinue or [Q]uit? ");
         if (!answer)
             return PromptResult::Cancel;
-        if (*answer == "c" || *answer == "C" || *answer == "continue")
+        const std::string word = Lower(*answer);
+        if (word == "c" || word == "continue")
             return PromptResult::Ok;
-        if (*answer == "q" || *answer == "Q" || *answer == "quit")
+        if (word == "q" || word == "quit")
             return PromptResult::Cancel;
     }
 }
 
+void TerminalFrontEnd::PrintExplanations() {
+    // Unmapped numbers are named by the search lines already; their long
+    // explanation helps only when no number had a device at all.
+    bool anyDevice = false;
+    for (const OpenFailure& f : openFailures_)
+        anyDevice = anyDevice || !f.device.empty();
+    bool hintGiven = false;
+    for (const OpenFailure& f : openFailures_) {
+        if (f.device.empty() && (anyDevice || hintGiven))
+            continue;
+        hintGiven = hintGiven || f.device.empty();
+        err_ << explain_(f) << '\n';
+    }
+    err_ << std::flush;
+    openFailures_.clear();
+}
+
 PromptResult TerminalFrontEnd::RunPrompt(PromptKind kind, int16_t selector,
                                          const std::string& text) {
-    out_ << text << '\n' << std::flush;
-    if (IsOneButton(kind))
+    if (IsOneButton(kind)) {
+        if (kind == PromptKind::NoCamera && stop_.Any()) {
+            // The search did not fail: the user ended it.
+            err_ << "Stopped: the search for the camera was ended before it was complete.\n"
+                 << std::flush;
+            openFailures_.clear();
+            return PromptResult::Ok;
+        }
+        out_ << text << '\n' << std::flush;
+        if (kind == PromptKind::NoCamera)
+            PrintExplanations();
+        if (kind == PromptKind::Failure && selector == 0 && !settings_.readMePath.empty())
+            out_ << "The ReadMe file is at " << settings_.readMePath << '\n' << std::flush;
         return PromptResult::Ok;
+    }
+    err_ << text << '\n';
+    if (kind == PromptKind::Continue && selector == 0 && !lastPath_.empty()) {
+        const std::string problem = ContentProblem(lastPath_);
+        err_ << EscapeControls(lastPath_) << ": "
+             << (problem.empty() ? "the camera's memory check says the file is not for it"
+                                 : problem)
+             << '\n';
+    }
+    err_ << std::flush;
     const bool sameVersion = kind == PromptKind::Continue && selector == 1;
-    if (sameVersion && settings_.yes && !stop_.load()) {
-        out_ << "Continue (--yes)\n" << std::flush;
+    if (sameVersion && settings_.yes && !stop_.Any()) {
+        err_ << "Continue (--yes)\n" << std::flush;
         return PromptResult::Ok;
     }
     // Without a terminal the answer is Quit: choosing the same file again
     // would only loop.
     const PromptResult result = AskContinueOrQuit();
     if (result == PromptResult::Cancel && !settings_.interactive)
-        out_ << "Quit\n" << std::flush;
+        err_ << "Quit\n" << std::flush;
     return result;
 }
 
 void TerminalFrontEnd::ShowErrorMessage(const std::string& text) {
-    if (settings_.interactive)
+    if (settings_.progressBar)
         err_ << '\a';
-    err_ << text << '\n' << std::flush;
+    err_ << text << '\n';
+    if (text == res::LoadMessage(res::msg::kFileReadError) && !lastPath_.empty()) {
+        const std::string problem = ReadProblem(lastPath_);
+        err_ << EscapeControls(lastPath_) << ": "
+             << (problem.empty() ? "could not be read" : problem) << '\n';
+    }
+    err_ << std::flush;
 }
 
 void TerminalFrontEnd::StatusChanged(const std::string& text) {
+    // The camera's ID is part of the line: shown, never obeyed.
     if (!text.empty())
-        out_ << text << '\n' << std::flush;
+        err_ << EscapeForTerminal(text) << '\n' << std::flush;
 }
 
 bool TerminalFrontEnd::ShowProgress(int phase, int percent, const char* text) {
-    progress_.Show(phase, percent, text);
-    return !stop_.load();
+    if (!progress_) {
+        progress_.emplace(err_, settings_.progressBar, *settings_.clock,
+                          static_cast<int64_t>(firmware::kBodySize));
+    }
+    progress_->Show(phase, percent, text);
+    // A hang-up does not stop a transfer that has begun: only Ctrl+C does.
+    return !stop_.interrupted.load();
 }
 
 void TerminalFrontEnd::CloseProgress() {
-    progress_.Close();
+    if (progress_)
+        progress_->Close();
+}
+
+void TerminalFrontEnd::RunCameraOperation(const std::function<void()>& operation) {
+    // The first camera operation of a run is the search.
+    if (searched_ || !settings_.search) {
+        operation();
+        return;
+    }
+    searched_ = true;
+    settings_.search->Begin();
+    operation();
+    settings_.search->End(settings_.search->OpenPort() != 0);
 }
 
 void TerminalFrontEnd::ExplainOpenFailures(const std::vector<OpenFailure>& failures) {
-    for (const OpenFailure& f : failures)
-        err_ << explain_(f) << '\n';
-    err_ << std::flush;
+    // Shown below the no-camera text, which the workflow shows next.
+    openFailures_ = failures;
 }
 
 }  // namespace rm525::cli

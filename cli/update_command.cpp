@@ -1,21 +1,65 @@
+#include <filesystem>
 #include <istream>
 #include <ostream>
 
 #include "cli/commands.h"
 #include "cli/exit_status.h"
+#include "cli/file_problem.h"
+#include "cli/platform.h"
 #include "cli/port_setup.h"
+#include "cli/search_report.h"
 #include "cli/terminal_front_end.h"
-#include "link/posix/port_diagnostics.h"
+#include "cli/terminal_text.h"
+#include "res/messages.h"
 #include "workflow/update_workflow.h"
 
 namespace rm525::cli {
 
-int RunUpdateCommand(const CliOptions& options, Console& console, const std::atomic<bool>& stop) {
+namespace {
+
+// The trace is written from the start, so a trace file that is the firmware
+// file would be emptied before the firmware is read.
+bool IsSameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+}  // namespace
+
+std::string ReadMeLocation() {
+    namespace fs = std::filesystem;
+    const std::string exeDir = ExecutableDirectory();
+    if (!exeDir.empty()) {
+        const fs::path beside =
+            (fs::path(exeDir) / ".." / RM525FW_DOCDIR_RELATIVE / "ReadMe").lexically_normal();
+        std::error_code ec;
+        if (fs::is_regular_file(beside, ec))
+            return beside.string();
+    }
+    return std::string(RM525FW_DOCDIR_FULL) + "/ReadMe";
+}
+
+int RunUpdateCommand(const CliOptions& options, Console& console, const StopRequest& stop) {
     if (!console.inputIsTerminal && (!options.port || !options.file)) {
         console.err << "rm525fw-cli: --port and --file are needed when standard input is not "
                        "a terminal\n"
-                    << UsageText();
+                    << "Try 'rm525fw-cli update --help'.\n";
         return exit_status::kUsage;
+    }
+    if (options.file && options.trace && IsSameFile(*options.file, *options.trace)) {
+        console.err << "rm525fw-cli: the trace file " << EscapeControls(*options.trace)
+                    << " is the firmware file; the trace would overwrite it\n";
+        return exit_status::kUsage;
+    }
+    // A file given on the command line that cannot be read ends the run
+    // before any port is touched.
+    if (options.file) {
+        const std::string problem = ReadProblem(*options.file);
+        if (!problem.empty()) {
+            console.err << res::LoadMessage(res::msg::kFileReadError) << '\n'
+                        << EscapeControls(*options.file) << ": " << problem << '\n';
+            return exit_status::kFileError;
+        }
     }
     PortSetup setup;
     std::string error;
@@ -30,14 +74,19 @@ int RunUpdateCommand(const CliOptions& options, Console& console, const std::ato
     settings.yes = options.yes;
     settings.interactive = console.inputIsTerminal;
     settings.progressBar = console.errorIsTerminal;
+    settings.readMePath = ReadMeLocation();
 
+    SearchReport search(
+        setup.ports(), console.err, stop, [&setup](int n) { return setup.DeviceOf(n); },
+        [](const OpenFailure& f) { return OpenFailureReason(f); });
+    settings.search = &search;
     TerminalFrontEnd frontEnd(
         console.in, console.out, console.err, settings, stop,
         [&setup](const std::string& text) { return setup.MapPort(text); },
-        [](const OpenFailure& failure) { return ExplainOpenFailure(failure); });
-    UpdateWorkflow workflow(frontEnd, setup.ports(), setup.clock());
+        [](const OpenFailure& failure) { return ExplainPortFailure(failure); });
+    UpdateWorkflow workflow(frontEnd, search, setup.clock());
     workflow.Run(ViewRect{});
-    return ExitStatusFor(workflow.LastOutcome(), stop.load());
+    return ExitStatusFor(workflow.LastOutcome(), stop.Any());
 }
 
 }  // namespace rm525::cli

@@ -31,6 +31,28 @@ inline bool WaitFor(const std::function<bool()>& condition, std::chrono::millise
     return true;
 }
 
+// A pseudo-terminal that nobody answers on: a port that opens and stays
+// silent. The far end stays open as long as the object lives.
+class SilentTerminal {
+public:
+    SilentTerminal() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0)
+            path_ = ptsname(master_);
+    }
+    ~SilentTerminal() {
+        if (master_ >= 0)
+            close(master_);
+    }
+    SilentTerminal(const SilentTerminal&) = delete;
+    SilentTerminal& operator=(const SilentTerminal&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    int master_ = -1;
+    std::string path_;
+};
+
 struct CliRun {
     int status = -1;
     std::string out;
@@ -55,23 +77,33 @@ protected:
     int SimulatorExit() { return sim_ ? sim_->WaitOrEnd(20000) : ChildProcess::kDidNotEnd; }
 
     std::unique_ptr<ChildProcess> StartCli(const std::vector<std::string>& args,
-                                           const std::string& com1) {
-        std::vector<std::string> argv = {RM525FW_CLI};
+                                           const std::string& com1,
+                                           const std::vector<std::string>& env = {}) {
+        std::vector<std::string> argv = {program_};
         argv.insert(argv.end(), args.begin(), args.end());
         ChildOptions options;
         options.out = Sink::File(dir_.File("cli.out"));
         options.err = Sink::File(dir_.File("cli.err"));
         options.env = {"RM525FW_NO_DEFAULT_PORTS=1", "RM525FW_COM1=" + com1};
+        options.env.insert(options.env.end(), env.begin(), env.end());
         return std::make_unique<ChildProcess>(argv, options);
     }
-    CliRun RunCli(const std::vector<std::string>& args, const std::string& com1 = "") {
+    CliRun RunCli(const std::vector<std::string>& args, const std::string& com1 = "",
+                  const std::vector<std::string>& env = {}) {
         CliRun run;
-        const auto cli = StartCli(args, com1.empty() ? Camera() : com1);
+        const auto cli = StartCli(args, com1.empty() ? Camera() : com1, env);
         EXPECT_TRUE(cli->started()) << cli->StartError();
         run.status = cli->Wait();
         run.out = ReadFile(dir_.File("cli.out"));
         run.err = ReadFile(dir_.File("cli.err"));
         return run;
+    }
+
+    // Waits until `file` in the test's folder holds `text`.
+    bool WaitForText(const std::string& file, const std::string& text,
+                     std::chrono::milliseconds limit = 60s) {
+        return WaitFor([&] { return ReadFile(dir_.File(file)).find(text) != std::string::npos; },
+                       limit);
     }
 
     std::string Camera() const { return dir_.File("camera"); }
@@ -82,6 +114,7 @@ protected:
 
     TempDir dir_;
     std::unique_ptr<SimulatorProcess> sim_;
+    std::string program_ = RM525FW_CLI;  // the rm525fw-cli to run
     std::vector<uint8_t> body_;
 };
 

@@ -3,13 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <atomic>
 #include <sstream>
 #include <string>
 
 #include "cli/cli_options.h"
 #include "cli/exit_status.h"
+#include "cli/progress_printer.h"
+#include "cli/search_report.h"
+#include "cli/stop_request.h"
 #include "cli/terminal_front_end.h"
+#include "cli/terminal_text.h"
 #include "cli/trace_port.h"
 #include "firmware/firmware_format.h"
 #include "firmware/firmware_image.h"
@@ -32,17 +38,18 @@ TerminalSettings Settings(const std::string& file, bool yes = false, bool intera
     return s;
 }
 
-// Asks to stop once the transfer has reached `stopAtPercent`, like Ctrl+C.
+// Raises `flag` once the transfer has reached `stopAtPercent`: Ctrl+C
+// (interrupted) or the terminal going away (hungUp).
 class InterruptingFrontEnd : public TerminalFrontEnd {
 public:
     using TerminalFrontEnd::TerminalFrontEnd;
     bool ShowProgress(int phase, int percent, const char* text) override {
         if (stopAtPercent >= 0 && percent >= stopAtPercent)
-            stop->store(true);
+            flag->store(true);
         return TerminalFrontEnd::ShowProgress(phase, percent, text);
     }
     int stopAtPercent = -1;
-    std::atomic<bool>* stop = nullptr;
+    std::atomic<bool>* flag = nullptr;
 };
 
 class TerminalUpdate : public ::testing::Test {
@@ -56,8 +63,10 @@ protected:
                      std::string_view version = "0106") {
         return testing::WriteFile(dir_.File("f.fw"), testing::FirmwareBytes(header, version));
     }
-    int Run(TerminalSettings settings, int stopAtPercent = -1) {
-        settings.port = kCameraPort;
+    int Run(TerminalSettings settings, int stopAtPercent = -1, bool hangUp = false) {
+        if (!settings.port)
+            settings.port = kCameraPort;
+        settings.clock = &clock_;
         InterruptingFrontEnd fe(
             in_, out_, err_, settings, stop_,
             [](const std::string& text) -> std::optional<int16_t> {
@@ -66,10 +75,10 @@ protected:
             },
             [](const OpenFailure& f) { return "port " + std::to_string(f.portNumber); });
         fe.stopAtPercent = stopAtPercent;
-        fe.stop = &stop_;
-        UpdateWorkflow workflow(fe, ports_, clock_);
+        fe.flag = hangUp ? &stop_.hungUp : &stop_.interrupted;
+        UpdateWorkflow workflow(fe, factory_ ? *factory_ : ports_, clock_);
         workflow.Run(ViewRect{});
-        return ExitStatusFor(workflow.LastOutcome(), stop_.load());
+        return ExitStatusFor(workflow.LastOutcome(), stop_.Any());
     }
 
     sim::VirtualClock clock_;
@@ -78,77 +87,240 @@ protected:
     std::istringstream in_;
     std::ostringstream out_;
     std::ostringstream err_;
-    std::atomic<bool> stop_{false};
+    StopRequest stop_;
+    SerialPortFactory* factory_ = nullptr;  // the ports as the workflow sees them
 };
 
-TEST_F(TerminalUpdate, SuccessPrintsStatusLinesProgressEveryTenPercentAndTheSuccessText) {
+TEST_F(TerminalUpdate, ResultsGoToStandardOutputTheConversationAndProgressToStandardError) {
     sim::CameraModel& camera = ports_.AttachCamera(kCameraPort, sim::Rm525Setup());
     EXPECT_EQ(Run(Settings(File())), exit_status::kInstalled);
     EXPECT_EQ(out_.str(),
-              "Searching for Quelm Vivid Imagework RM520/RM525 Zoom Camera ...\n"
-              "Camera ID: " +
-                  sim::Rm525Setup().cameraId +
-                  "     Firmware Version: 1.05\n"
-                  "Firmware 1.06 was successfully installed in your Quelm Vivid Imagework "
-                  "RM520/RM525 Zoom Camera!\n");
-    EXPECT_EQ(err_.str(),
-              "0% Downloading firmware ...\n10% Downloading firmware ...\n"
-              "20% Downloading firmware ...\n30% Downloading firmware ...\n"
-              "40% Downloading firmware ...\n50% Downloading firmware ...\n"
-              "60% Downloading firmware ...\n70% Downloading firmware ...\n"
-              "80% Downloading firmware ...\n90% Downloading firmware ...\n"
-              "100% Downloading firmware ...\n100% Downloading firmware completed.\n");
+              "Firmware 1.06 was successfully installed in your Quelm Vivid Imagework "
+              "RM520/RM525 Zoom Camera!\n");
+    const std::string err = err_.str();
+    EXPECT_EQ(err.rfind("Searching for Quelm Vivid Imagework RM520/RM525 Zoom Camera ...\n"
+                        "Camera ID: " +
+                            sim::Rm525Setup().cameraId + "     Firmware Version: 1.05\n0% ",
+                        0),
+              0u)
+        << err;
+    // One line every ten percent, each with the time so far and the time left.
+    size_t lines = 0;
+    for (int p = 0; p <= 100; p += 10) {
+        const size_t at = err.find("\n" + std::to_string(p) + "% Downloading firmware ... (");
+        EXPECT_NE(at, std::string::npos) << p;
+        lines += at != std::string::npos;
+    }
+    EXPECT_EQ(lines, 11u);
+    EXPECT_NE(err.find("% Downloading firmware ... (0:"), std::string::npos);
+    EXPECT_NE(err.find(" left)\n"), std::string::npos);
+    EXPECT_NE(err.find("\n100% Downloading firmware completed.\nWrote 524288 bytes in "),
+              std::string::npos)
+        << err;
     EXPECT_TRUE(camera.Verified());
 }
 
-TEST_F(TerminalUpdate, WithoutATerminalAWrongFileIsAnsweredQuit) {
+TEST_F(TerminalUpdate, WithoutATerminalAWrongFileIsAnsweredQuitAndTheReasonNamed) {
     sim::CameraModel& camera = ports_.AttachCamera(kCameraPort, sim::Rm525Setup());
-    EXPECT_EQ(Run(Settings(File("Not a firmware file"))), exit_status::kWrongFile);
-    EXPECT_NE(out_.str().find("\nSelected file is wrong.\nTo select correct file, click Continue "
-                              "button.\nQuit\n"),
-              std::string::npos);
+    const std::string file = File("Not a firmware file");
+    EXPECT_EQ(Run(Settings(file)), exit_status::kWrongFile);
+    EXPECT_NE(err_.str().find("\nSelected file is wrong.\nTo select correct file, click Continue "
+                              "button.\n" +
+                              file +
+                              ": the header names neither camera (RM520 nor RM525 Zoom)\n"
+                              "Quit\n"),
+              std::string::npos)
+        << err_.str();
     EXPECT_EQ(camera.ReleaseCount(), 1);
+
+    std::vector<uint8_t> bytes = testing::FirmwareBytes(firmware::kHeaderRm525);
+    bytes.resize(1000);
+    const std::string shortFile = testing::WriteFile(dir_.File("short.fw"), bytes);
+    ports_.AttachCamera(kCameraPort, sim::Rm525Setup());
+    err_.str("");
+    EXPECT_EQ(Run(Settings(shortFile)), exit_status::kWrongFile);
+    EXPECT_NE(err_.str().find("button.\n" + shortFile + ": 1000 bytes where 524416 are needed\n"),
+              std::string::npos)
+        << err_.str();
 }
 
 TEST_F(TerminalUpdate, TheSameVersionIsInstalledOnlyWithYes) {
     ports_.AttachCamera(kCameraPort, sim::Rm525Setup());
     EXPECT_EQ(Run(Settings(File(firmware::kHeaderRm525, "0105"))), exit_status::kQuit);
-    EXPECT_NE(out_.str().find("\nSelected firmware matches camera version.\nQuit\n"),
+    EXPECT_NE(err_.str().find("\nSelected firmware matches camera version.\nQuit\n"),
               std::string::npos);
 
-    out_.str("");
+    err_.str("");
     sim::CameraModel& camera = ports_.AttachCamera(kCameraPort, sim::Rm525Setup());
     EXPECT_EQ(Run(Settings(File(firmware::kHeaderRm525, "0105"), true)), exit_status::kInstalled);
-    EXPECT_NE(out_.str().find("Continue (--yes)\nFirmware 1.05 was"), std::string::npos);
+    EXPECT_NE(err_.str().find("version.\nContinue (--yes)\n"), std::string::npos);
+    EXPECT_NE(out_.str().find("Firmware 1.05 was"), std::string::npos);
     EXPECT_TRUE(camera.Verified());
 }
 
 TEST_F(TerminalUpdate, AnInterruptBeforeTheTransferReleasesTheCameraAndQuits) {
     sim::CameraModel& camera = ports_.AttachCamera(kCameraPort, sim::Rm525Setup());
-    stop_ = true;
+    stop_.interrupted = true;
     EXPECT_EQ(Run(Settings(File())), exit_status::kQuit);
     EXPECT_EQ(camera.ReleaseCount(), 1);
     EXPECT_EQ(camera.BlocksWritten(), 0);
 }
 
-TEST_F(TerminalUpdate, AnInterruptDuringTheTransferStopsItAsAFailure) {
+TEST_F(TerminalUpdate, AHangUpBeforeTheTransferIsAQuitWithTheCameraReleased) {
     sim::CameraModel& camera = ports_.AttachCamera(kCameraPort, sim::Rm525Setup());
-    EXPECT_EQ(Run(Settings(File()), 30), exit_status::kUpdateFailed);
-    EXPECT_NE(err_.str().find("30% Downloading firmware failed.\n"), std::string::npos);
-    EXPECT_NE(out_.str().find("Camera update failed."), std::string::npos);
+    stop_.hungUp = true;
+    EXPECT_EQ(Run(Settings(File())), exit_status::kQuit);
+    EXPECT_EQ(camera.ReleaseCount(), 1);
+    EXPECT_EQ(camera.BlocksWritten(), 0);
+}
+
+TEST_F(TerminalUpdate, AnInterruptDuringTheTransferStopsItAsAFailureAndNamesTheReadMe) {
+    sim::CameraModel& camera = ports_.AttachCamera(kCameraPort, sim::Rm525Setup());
+    TerminalSettings settings = Settings(File());
+    settings.readMePath = "/opt/rm525fw/share/doc/rm525fw/ReadMe";
+    EXPECT_EQ(Run(settings, 30), exit_status::kUpdateFailed);
+    EXPECT_NE(err_.str().find("30% Downloading firmware failed.\nThe transfer stopped at 30 % "),
+              std::string::npos)
+        << err_.str();
+    EXPECT_EQ(out_.str(),
+              "Camera update failed. Quit and follow the\nRETRY PROCEDURE in the ReadMe file. \n"
+              "The ReadMe file is at /opt/rm525fw/share/doc/rm525fw/ReadMe\n");
     EXPECT_FALSE(camera.Verified());
 }
 
-TEST_F(TerminalUpdate, NoCameraExplainsThePortFirst) {
+TEST_F(TerminalUpdate, AHangUpDuringTheTransferLetsItRunToItsEnd) {
+    sim::CameraModel& camera = ports_.AttachCamera(kCameraPort, sim::Rm525Setup());
+    EXPECT_EQ(Run(Settings(File()), 30, true), exit_status::kInstalled);
+    EXPECT_TRUE(camera.Verified());
+    EXPECT_EQ(camera.ReleaseCount(), 1);
+}
+
+#ifdef RM525FW_CLI_POSIX
+// The program's own signal handling, with real signals: the terminal going
+// away (SIGHUP) and a closed pipe (SIGPIPE) in the middle of the transfer
+// neither end the process nor stop the transfer.
+TEST_F(TerminalUpdate, HangUpAndBrokenPipeSignalsDuringTheTransferLetItRunToItsEnd) {
+    sim::CameraModel& camera = ports_.AttachCamera(kCameraPort, sim::Rm525Setup());
+    InstallStopHandlers(stop_);
+    class SignallingFrontEnd : public TerminalFrontEnd {
+    public:
+        using TerminalFrontEnd::TerminalFrontEnd;
+        bool ShowProgress(int phase, int percent, const char* text) override {
+            if (phase == 1 && percent == 30 && !raised) {
+                raised = true;
+                raise(SIGHUP);
+                raise(SIGPIPE);
+            }
+            return TerminalFrontEnd::ShowProgress(phase, percent, text);
+        }
+        bool raised = false;
+    };
+    TerminalSettings settings = Settings(File());
+    settings.port = kCameraPort;
+    settings.clock = &clock_;
+    SignallingFrontEnd fe(
+        in_, out_, err_, settings, stop_, [](const std::string&) { return std::nullopt; },
+        [](const OpenFailure&) { return std::string(); });
+    UpdateWorkflow workflow(fe, ports_, clock_);
+    workflow.Run(ViewRect{});
+    for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+        signal(s, SIG_DFL);
+    EXPECT_TRUE(fe.raised);
+    EXPECT_TRUE(stop_.hungUp.load());
+    EXPECT_FALSE(stop_.interrupted.load());
+    EXPECT_EQ(ExitStatusFor(workflow.LastOutcome(), stop_.Any()), exit_status::kInstalled);
+    EXPECT_TRUE(camera.Verified());
+}
+#endif
+
+TEST_F(TerminalUpdate, TheCameraIdReachesTheTerminalEscaped) {
+    sim::CameraSetup setup = sim::Rm525Setup();
+    setup.cameraId = "EVIL\x1b]0;owned\x07\x1b[2J\\";
+    ports_.AttachCamera(kCameraPort, setup);
+    EXPECT_EQ(Run(Settings(File(firmware::kHeaderRm525, "0105"))), exit_status::kQuit);
+    const std::string err = err_.str();
+    EXPECT_EQ(err.find('\x1b'), std::string::npos);
+    EXPECT_EQ(err.find('\x07'), std::string::npos);
+    EXPECT_NE(err.find("Camera ID: EVIL\\x1b]0;owned\\x07\\x1b[2J\\\\"), std::string::npos) << err;
+}
+
+TEST_F(TerminalUpdate, NoCameraNamesEachPortSearchedAndExplainsBelowTheText) {
+    // COM1 answers nothing, COM2 is held by another program, COM3..COM9 have
+    // no device.
+    ports_.AttachSilentDevice(1);
+    ports_.AttachSilentDevice(2);
+    ports_.SetHeld(2, true);
+    SearchReport search(
+        ports_, err_, stop_, [](int n) { return "/dev/sim" + std::to_string(n); },
+        [](const OpenFailure& f) { return "error " + std::to_string(f.systemError); });
+    factory_ = &search;
+    TerminalSettings settings = Settings(File());
+    settings.port = 0;
+    settings.search = &search;
+    EXPECT_EQ(Run(settings), exit_status::kCameraNotFound);
+    const std::string err = err_.str();
+    const size_t com1 = err.find("COM1 (/dev/sim1): opened, no camera answered\n");
+    const size_t com2 = err.find("COM2");
+    const size_t com3 = err.find("COM3: no device mapped\n");
+    const size_t com9 = err.find("COM9: no device mapped\n");
+    ASSERT_NE(com1, std::string::npos) << err;
+    ASSERT_NE(com2, std::string::npos) << err;
+    EXPECT_NE(err.find(": could not be opened: error ", com2), std::string::npos) << err;
+    EXPECT_LT(com1, com2);
+    EXPECT_LT(com2, com3);
+    EXPECT_LT(com3, com9);
+    // The explanation applies to COM2 only and follows the text.
+    EXPECT_EQ(out_.str().rfind("Camera can not be found.", 0), 0u);
+    EXPECT_EQ(err.substr(com9 + 23), "port 2\n") << err;
+}
+
+TEST_F(TerminalUpdate, AStopDuringTheSearchEndsItAtTheNextPortWithThePortClosed) {
+    ports_.AttachSilentDevice(1);
+    ports_.AttachCamera(2, sim::Rm525Setup());
+    // Ctrl+C arrives while COM1 is being tried.
+    class StopOnOpen : public SerialPortFactory {
+    public:
+        StopOnOpen(SerialPortFactory& inner, StopRequest& stop) : inner_(inner), stop_(stop) {}
+        std::unique_ptr<SerialPort> Open(int n, OpenFailure* failure) override {
+            opened.push_back(n);
+            auto port = inner_.Open(n, failure);
+            stop_.interrupted = true;
+            return port;
+        }
+        std::vector<int> opened;
+
+    private:
+        SerialPortFactory& inner_;
+        StopRequest& stop_;
+    } stopping(ports_, stop_);
+    SearchReport search(
+        stopping, err_, stop_, [](int) { return std::string(); },
+        [](const OpenFailure&) { return std::string(); });
+    factory_ = &search;
+    TerminalSettings settings = Settings(File());
+    settings.port = 0;
+    settings.search = &search;
+    EXPECT_EQ(Run(settings), exit_status::kQuit);
+    EXPECT_EQ(stopping.opened, std::vector<int>{1});  // COM2 is never tried
+    EXPECT_EQ(ports_.Camera(2)->ReleaseCount(), 0);
+    EXPECT_TRUE(out_.str().empty()) << out_.str();  // no "Camera can not be found."
+    EXPECT_NE(err_.str().find("COM1: opened, no camera answered\nSearch stopped before COM2.\n"),
+              std::string::npos)
+        << err_.str();
+}
+
+TEST_F(TerminalUpdate, NoCameraOnAFixedPortExplainsIt) {
     EXPECT_EQ(Run(Settings(File())), exit_status::kCameraNotFound);
-    EXPECT_EQ(err_.str(), "port 2\n");
+    EXPECT_EQ(err_.str(),
+              "Searching for Quelm Vivid Imagework RM520/RM525 Zoom Camera ...\nport 2\n");
     EXPECT_NE(out_.str().find("Camera can not be found."), std::string::npos);
 }
 
-TEST_F(TerminalUpdate, AFileThatCannotBeReadGivesUpAfterTheErrorMessage) {
+TEST_F(TerminalUpdate, AFileThatCannotBeReadGivesUpAfterTheErrorMessageNamingFileAndReason) {
     sim::CameraModel& camera = ports_.AttachCamera(kCameraPort, sim::Rm525Setup());
     EXPECT_EQ(Run(Settings(dir_.File("missing.fw"))), exit_status::kFileError);
-    EXPECT_EQ(err_.str(), "File open or read error!\n");
+    EXPECT_EQ(err_.str().substr(err_.str().find("File open")),
+              "File open or read error!\n" + dir_.File("missing.fw") + ": no such file\n");
     EXPECT_EQ(camera.ReleaseCount(), 1);
 }
 
@@ -157,10 +329,43 @@ TEST_F(TerminalUpdate, AtATerminalTheEndOfInputCancelsTheChoiceAndQuits) {
     TerminalSettings settings;
     settings.interactive = true;
     EXPECT_EQ(Run(settings), exit_status::kQuit);
-    EXPECT_NE(out_.str().find("Firmware file (*.fw; empty to cancel): \nFile selection was "
+    EXPECT_NE(err_.str().find("Firmware file (*.fw; empty to cancel): \nFile selection was "
                               "canceled !\n[C]ontinue or [Q]uit? \n"),
               std::string::npos);
     EXPECT_EQ(camera.ReleaseCount(), 1);
+}
+
+TEST_F(TerminalUpdate, CtrlDCancelsOneQuestionOnlyAndAnswersAreNotCaseSensitive) {
+    sim::CameraModel& camera = ports_.AttachCamera(kCameraPort, sim::Rm525Setup());
+    // A terminal gives end-of-input for Ctrl+D and reads on afterwards: the
+    // chooser is cancelled, then "CONTINUE" and the right file follow.
+    class CtrlDBuffer : public std::stringbuf {
+    public:
+        explicit CtrlDBuffer(std::string after) : after_(std::move(after)) {}
+
+    protected:
+        int_type underflow() override {
+            if (!eofGiven_) {
+                eofGiven_ = true;
+                return traits_type::eof();
+            }
+            if (!filled_) {
+                filled_ = true;
+                str(after_);
+            }
+            return std::stringbuf::underflow();
+        }
+
+    private:
+        std::string after_;
+        bool eofGiven_ = false;
+        bool filled_ = false;
+    } buffer("CONTINUE\n" + File() + "\n");
+    in_.basic_ios::rdbuf(&buffer);
+    TerminalSettings settings;
+    settings.interactive = true;
+    EXPECT_EQ(Run(settings), exit_status::kInstalled) << err_.str();
+    EXPECT_TRUE(camera.Verified());
 }
 
 TEST_F(TerminalUpdate, AtATerminalAWrongFileCanBeFollowedByTheRightOne) {
@@ -168,29 +373,124 @@ TEST_F(TerminalUpdate, AtATerminalAWrongFileCanBeFollowedByTheRightOne) {
     const std::string good = File();
     const std::string bad =
         testing::WriteFile(dir_.File("bad.fw"), testing::FirmwareBytes("Other header"));
-    in_.str("C\n" + dir_.File("nowhere.fw") + "\n" + good + "\n");
+    in_.str("c\n" + dir_.File("nowhere.fw") + "\n" + good + "\n");
     EXPECT_EQ(Run(Settings(bad, false, true)), exit_status::kInstalled);
-    EXPECT_NE(err_.str().find("No such file: " + dir_.File("nowhere.fw")), std::string::npos);
+    EXPECT_NE(err_.str().find(dir_.File("nowhere.fw") + ": no such file\n"), std::string::npos);
     EXPECT_TRUE(camera.Verified());
+}
+
+TEST(ProgressPrinter, ShowsElapsedAndTimeLeftAndEndsWithBytesTimeAndRate) {
+    sim::VirtualClock clock;
+    std::ostringstream out;
+    ProgressPrinter progress(out, false, clock, 524288);
+    progress.Show(0, 0, "Downloading firmware ...");
+    clock.Advance(50000);
+    progress.Show(1, 25, "Downloading firmware ...");
+    clock.Advance(150000);
+    progress.Show(2, 100, "Downloading firmware completed.");
+    progress.Close();
+    EXPECT_EQ(out.str(),
+              "0% Downloading firmware ... (0:00 elapsed)\n"
+              "25% Downloading firmware ... (0:50 elapsed, 2:30 left)\n"
+              "100% Downloading firmware completed.\n"
+              "Wrote 524288 bytes in 200.0 s (2621 bytes/s).\n");
+
+    std::ostringstream bar;
+    ProgressPrinter drawn(bar, true, clock, 524288);
+    drawn.Show(0, 0, "Downloading firmware ...");
+    clock.Advance(3000);
+    drawn.Show(1, 60, "Downloading firmware ...");
+    EXPECT_NE(bar.str().find("60% Downloading firmware ...  0:03 elapsed, 0:02 left\x1b[K"),
+              std::string::npos)
+        << bar.str();
+}
+
+TEST(TerminalText, EscapesEverythingButPrintableAscii) {
+    EXPECT_EQ(EscapeForTerminal("AB 9~"), "AB 9~");
+    EXPECT_EQ(EscapeForTerminal(std::string("\x1b[31m\x00\x7f\x9b\xfc\\", 10)),
+              "\\x1b[31m\\x00\\x7f\\x9b\\xfc\\\\");
+    EXPECT_EQ(EscapeControls("/home/j\xc3\xbcrgen/new\x1b[2J.fw"),
+              "/home/j\xc3\xbcrgen/new\\x1b[2J.fw");
+    EXPECT_EQ(ModelName(106), "RM525 Zoom (model code 106)");
+    EXPECT_EQ(ModelName(105), "RM520 (model code 105)");
+    EXPECT_EQ(VersionText({'0', '1', '0', '\x1b'}), "1.0\\x1b");
+    EXPECT_EQ(Duration(59.4), "0:59");
+    EXPECT_EQ(Duration(3725), "1:02:05");
 }
 
 TEST(CliOptions, ParsesEachCommandAndRefusesWhatDoesNotFit) {
     const ParseResult update =
         ParseArguments({"update", "--port", "com3", "--file", "a.fw", "--yes", "--trace", "t"});
-    ASSERT_TRUE(update.options);
+    ASSERT_EQ(update.request, Request::Run);
     EXPECT_EQ(update.options->verb, Verb::Update);
     EXPECT_EQ(*update.options->port, "com3");
     EXPECT_TRUE(update.options->yes);
     EXPECT_EQ(*update.options->trace, "t");
     EXPECT_EQ(ParseArguments({"inspect", "x.fw"}).options->file, "x.fw");
 
-    EXPECT_FALSE(ParseArguments({}).options);
-    EXPECT_FALSE(ParseArguments({"flash"}).options);
-    EXPECT_FALSE(ParseArguments({"update", "--port", "COM0"}).options);
-    EXPECT_FALSE(ParseArguments({"update", "--port"}).options);
-    EXPECT_FALSE(ParseArguments({"ports", "--port", "AUTO"}).options);
-    EXPECT_FALSE(ParseArguments({"info", "--yes"}).options);
-    EXPECT_FALSE(ParseArguments({"inspect"}).options);
+    // --opt=value is --opt value; "--" ends the options.
+    const ParseResult joined = ParseArguments({"update", "--port=COM2", "--file=-odd.fw"});
+    ASSERT_EQ(joined.request, Request::Run) << joined.error;
+    EXPECT_EQ(*joined.options->port, "COM2");
+    EXPECT_EQ(*joined.options->file, "-odd.fw");
+    EXPECT_EQ(ParseArguments({"inspect", "--", "--help"}).options->file, "--help");
+
+    const auto error = [](std::vector<std::string> args) {
+        const ParseResult r = ParseArguments(args);
+        EXPECT_EQ(r.request, Request::UsageError);
+        return r.error;
+    };
+    EXPECT_EQ(error({}), "no command given");
+    EXPECT_EQ(error({"flash"}), "unknown command 'flash'");
+    EXPECT_EQ(error({"update", "--colour"}), "unknown option '--colour'");
+    EXPECT_EQ(error({"update", "-x"}), "unknown option '-x'");
+    EXPECT_EQ(error({"ports", "--port", "AUTO"}), "option --port does not fit the ports command");
+    EXPECT_EQ(error({"info", "--yes"}), "option --yes does not fit the info command");
+    // A missing value is an error; the next option is never taken as one.
+    EXPECT_EQ(error({"update", "--file", "--yes"}), "option --file needs a value (PATH)");
+    EXPECT_EQ(error({"update", "--port"}), "option --port needs a value (PORT)");
+    EXPECT_EQ(error({"update", "--file="}), "option --file needs a value (PATH)");
+    EXPECT_EQ(error({"update", "--yes=no"}), "option --yes takes no value");
+    EXPECT_EQ(error({"update", "--port", "COM0"}),
+              "port 'COM0' is not AUTO, COM1..COM9 or a device path");
+    EXPECT_EQ(error({"inspect"}), "inspect needs PATH");
+    EXPECT_EQ(error({"inspect", "a.fw", "b.fw"}), "unexpected argument 'b.fw'");
+}
+
+TEST(CliOptions, HelpAnywhereVersionAndTheCompletionTable) {
+    EXPECT_EQ(ParseArguments({"--help"}).request, Request::Help);
+    EXPECT_FALSE(ParseArguments({"-h"}).helpVerb);
+    const ParseResult verbHelp = ParseArguments({"update", "--port", "COM1", "--help"});
+    EXPECT_EQ(verbHelp.request, Request::Help);
+    EXPECT_EQ(verbHelp.helpVerb, Verb::Update);
+    EXPECT_EQ(ParseArguments({"update", "--file", "-h"}).request, Request::Help);
+    EXPECT_EQ(ParseArguments({"help", "inspect"}).helpVerb, Verb::Inspect);
+    EXPECT_EQ(ParseArguments({"--version"}).request, Request::Version);
+    EXPECT_EQ(ParseArguments({"--completion-table"}).request, Request::CompletionTable);
+
+    // Help, parsing and completion read one table: every option of every
+    // verb is in the verb's help and in the completion table, and parses.
+    const std::string table = CompletionTable();
+    for (const VerbSpec& verb : Verbs()) {
+        const std::string help = VerbHelpText(verb.verb);
+        EXPECT_NE(HelpText().find("  " + std::string(verb.name) + " "), std::string::npos);
+        for (const OptionSpec& option : verb.options) {
+            EXPECT_NE(help.find("  " + std::string(option.name)), std::string::npos);
+            EXPECT_NE(table.find(std::string(verb.name) + " " + std::string(option.name) + " "),
+                      std::string::npos);
+            std::vector<std::string> args = {std::string(verb.name), std::string(option.name)};
+            if (option.value != ValueKind::None)
+                args.push_back("COM1");
+            if (verb.operand != ValueKind::None)
+                args.push_back("x.fw");
+            EXPECT_EQ(ParseArguments(args).request, Request::Run) << option.name;
+        }
+    }
+    EXPECT_NE(table.find("\nupdate --port port\n"), std::string::npos);
+    EXPECT_NE(table.find("\nupdate --file firmware\n"), std::string::npos);
+    EXPECT_NE(table.find("\ninspect - firmware\n"), std::string::npos);
+    EXPECT_NE(HelpText().find("  7  quit by the user"), std::string::npos);
+    EXPECT_EQ(HelpText().find("completion"), std::string::npos);  // the hidden option stays hidden
 }
 
 TEST(CliOptions, PortArguments) {

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -139,29 +140,41 @@ protected:
 TEST_F(CliBadInputTest, FilesThatCannotBeReadAreAnOpenError) {
     std::filesystem::create_directory(Path("a directory.fw"));
     WriteFile(Path("empty.fw"), "");
-    for (const std::string name : {"missing.fw", "a directory.fw", "empty.fw"}) {
+    // The system's text, then the file and the reason below it.
+    for (const auto& [name, reason] : {std::pair{"missing.fw", "no such file"},
+                                       std::pair{"a directory.fw", "a directory, not a file"},
+                                       std::pair{"empty.fw", "the file is empty"}}) {
         SCOPED_TRACE(name);
         const Outcome o = UpdateQuickly(Path(name));
         EXPECT_EQ(o.exitStatus, kExitFileError) << o.output;
-        EXPECT_NE(o.output.find(kOpenError), std::string::npos) << o.output;
+        EXPECT_NE(o.output.find(std::string(kOpenError) + "\n" + Path(name) + ": " + reason + "\n"),
+                  std::string::npos)
+            << o.output;
     }
 }
 
 TEST_F(CliBadInputTest, FilesOfTheWrongSizeOrHeaderAreTheWrongFile) {
     std::string nul = good525_;
     nul[20] = '\0';
-    const std::vector<std::pair<std::string, std::string>> files = {
-        {"one byte.fw", good525_.substr(0, 1)},
-        {"a byte short.fw", good525_.substr(0, kFileSize - 1)},
-        {"a byte long.fw", good525_ + '\0'},
-        {"nul in header.fw", nul},
+    const std::string neither = "the header names neither camera (RM520 nor RM525 Zoom)";
+    const std::vector<std::tuple<std::string, std::string, std::string>> files = {
+        {"one byte.fw", good525_.substr(0, 1), neither},
+        {"a byte short.fw", good525_.substr(0, kFileSize - 1),
+         "524415 bytes where 524416 are needed"},
+        {"a byte long.fw", good525_ + '\0', "524417 bytes where 524416 are needed"},
+        {"nul in header.fw", nul, neither},
     };
-    for (const auto& [name, bytes] : files) {
+    for (const auto& [name, bytes, reason] : files) {
         SCOPED_TRACE(name);
         WriteFile(Path(name), bytes);
         const Outcome o = UpdateQuickly(Path(name));
         EXPECT_EQ(o.exitStatus, kExitWrongFile) << o.output;
-        EXPECT_NE(o.output.find(kWrongFile), std::string::npos) << o.output;
+        // The system's text, then the file and the reason below it.
+        EXPECT_NE(o.output.find(std::string(kWrongFile) +
+                                "\nTo select correct file, click Continue button.\n" + Path(name) +
+                                ": " + reason + "\n"),
+                  std::string::npos)
+            << o.output;
     }
 }
 
@@ -187,7 +200,9 @@ TEST_F(CliBadInputTest, AFileTheUserMayNotReadIsAnOpenError) {
     const bool root = geteuid() == 0;
     const Outcome o = Update(path, {"--mode", "update"}, root);
     EXPECT_EQ(o.exitStatus, kExitFileError) << o.output;
-    EXPECT_NE(o.output.find(kOpenError), std::string::npos) << o.output;
+    EXPECT_NE(o.output.find(std::string(kOpenError) + "\n" + path + ": permission denied\n"),
+              std::string::npos)
+        << o.output;
 }
 
 TEST_F(CliBadInputTest, NamesWithSpacesAndNonAsciiLettersAreRead) {

@@ -75,7 +75,7 @@ int RunPortsCommand(Console& console) {
             console.out << "      " << d.path << "  " << Describe(d) << '\n';
         }
     }
-    return exit_status::kInstalled;
+    return exit_status::kDone;
 }
 
 }  // namespace rm525::cli

@@ -1,0 +1,56 @@
+#include "cli/file_problem.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "firmware/firmware_format.h"
+#include "firmware/firmware_inspect.h"
+#include "firmware/firmware_loader.h"
+
+namespace rm525::cli {
+
+namespace {
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+}  // namespace
+
+std::string ReadProblem(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (status.type() == fs::file_type::not_found)
+        return "no such file";
+    if (status.type() == fs::file_type::directory)
+        return "a directory, not a file";
+    errno = 0;
+    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        if (errno == EACCES || errno == EPERM)
+            return "permission denied";
+        return errno != 0 ? std::strerror(errno) : "cannot be opened";
+    }
+    char byte = 0;
+    if (std::fread(&byte, 1, 1, file.get()) != 1)
+        return std::ferror(file.get()) ? "cannot be read" : "the file is empty";
+    return {};
+}
+
+std::string ContentProblem(const std::string& path) {
+    const LoadResult loaded = LoadFirmwareImage(path);
+    if (!loaded.image)
+        return ReadProblem(path);
+    const FirmwareVerdict v = InspectFirmware(*loaded.image, loaded.fileSize);
+    if (v.model == 0)
+        return "the header names neither camera (RM520 nor RM525 Zoom)";
+    if (!v.sizeOk) {
+        return std::to_string(v.size) + " bytes where " + std::to_string(firmware::kFileSize) +
+               " are needed";
+    }
+    return {};
+}
+
+}  // namespace rm525::cli

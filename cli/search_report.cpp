@@ -1,0 +1,121 @@
+#include "cli/search_report.h"
+
+#include <cerrno>
+#include <ostream>
+
+namespace rm525::cli {
+
+namespace {
+
+// A port that tells the report when it closes, and otherwise is the port it
+// wraps.
+class WatchedPort : public SerialPort {
+public:
+    WatchedPort(std::unique_ptr<SerialPort> port, int portNumber, SearchReport& report)
+        : port_(std::move(port)), portNumber_(portNumber), report_(report) {}
+    ~WatchedPort() override {
+        if (!closed_)
+            report_.PortClosed(portNumber_);
+    }
+
+    bool SetupQueues(uint32_t in, uint32_t out) override { return port_->SetupQueues(in, out); }
+    bool GetLineSettings(LineSettings& s) override { return port_->GetLineSettings(s); }
+    bool SetLineSettings(const LineSettings& s) override { return port_->SetLineSettings(s); }
+    bool GetTimeouts(CommTimeouts& t) override { return port_->GetTimeouts(t); }
+    bool SetTimeouts(const CommTimeouts& t) override { return port_->SetTimeouts(t); }
+    bool ClearError(ErrorState* state) override { return port_->ClearError(state); }
+    bool Read(uint8_t* dst, uint32_t count, uint32_t* moved) override {
+        return port_->Read(dst, count, moved);
+    }
+    bool Write(const uint8_t* src, uint32_t count, uint32_t* moved) override {
+        return port_->Write(src, count, moved);
+    }
+    bool Purge(unsigned flags) override { return port_->Purge(flags); }
+    bool SetBreak() override { return port_->SetBreak(); }
+    bool ClearBreak() override { return port_->ClearBreak(); }
+    void Close() override {
+        port_->Close();
+        if (!closed_)
+            report_.PortClosed(portNumber_);
+        closed_ = true;
+    }
+
+private:
+    std::unique_ptr<SerialPort> port_;
+    int portNumber_;
+    SearchReport& report_;
+    bool closed_ = false;
+};
+
+}  // namespace
+
+SearchReport::SearchReport(SerialPortFactory& inner, std::ostream& out, const StopRequest& stop,
+                           DeviceOf deviceOf, Reason reason)
+    : inner_(inner),
+      out_(out),
+      stop_(stop),
+      deviceOf_(std::move(deviceOf)),
+      reason_(std::move(reason)) {}
+
+std::string SearchReport::Label(int portNumber, const std::string& device) const {
+    std::string text = "COM" + std::to_string(portNumber);
+    if (!device.empty())
+        text += " (" + device + ")";
+    return text;
+}
+
+void SearchReport::Begin() {
+    searching_ = true;
+    stopped_ = false;
+}
+
+void SearchReport::End(bool found) {
+    if (searching_ && found && openPort_ != 0)
+        out_ << "Camera found on " << Label(openPort_, openDevice_) << ".\n" << std::flush;
+    searching_ = false;
+}
+
+std::unique_ptr<SerialPort> SearchReport::Open(int portNumber, OpenFailure* failure) {
+    if (searching_ && stop_.Any()) {
+        if (!stopped_)
+            out_ << "Search stopped before COM" << portNumber << ".\n" << std::flush;
+        stopped_ = true;
+        if (failure) {
+            failure->portNumber = portNumber;
+            failure->device.clear();
+            failure->systemError = ECANCELED;
+        }
+        return nullptr;
+    }
+    OpenFailure why;
+    std::unique_ptr<SerialPort> port = inner_.Open(portNumber, &why);
+    if (!port) {
+        if (searching_) {
+            if (why.device.empty()) {
+                out_ << "COM" << portNumber << ": no device mapped\n";
+            } else {
+                out_ << Label(portNumber, why.device) << ": could not be opened: " << reason_(why)
+                     << '\n';
+            }
+            out_ << std::flush;
+        }
+        if (failure)
+            *failure = why;
+        return nullptr;
+    }
+    openPort_ = portNumber;
+    openDevice_ = deviceOf_ ? deviceOf_(portNumber) : std::string();
+    return std::make_unique<WatchedPort>(std::move(port), portNumber, *this);
+}
+
+void SearchReport::PortClosed(int portNumber) {
+    if (searching_ && portNumber == openPort_) {
+        out_ << Label(portNumber, openDevice_) << ": opened, no camera answered\n" << std::flush;
+    }
+    if (portNumber == openPort_) {
+        openPort_ = 0;
+        openDevice_.clear();
+    }
+}
+
+}  // namespace rm525::cli

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+#include "cli/stop_request.h"
+#include "link/serial_port.h"
+
+namespace rm525::cli {
+
+// Watches the ports a camera search opens, through the factory the camera
+// link opens them with, and says what became of each: one line per port on
+// the terminal, as it happens. It also ends a search that the user stopped:
+// once a stop is asked, no further port is opened, so the search ends at the
+// next port boundary with the port it was trying already closed.
+//
+// Outside a search (between Begin and End) it passes everything through
+// unchanged and says nothing.
+class SearchReport : public SerialPortFactory {
+public:
+    using DeviceOf = std::function<std::string(int portNumber)>;
+    using Reason = std::function<std::string(const OpenFailure&)>;
+
+    SearchReport(SerialPortFactory& inner, std::ostream& out, const StopRequest& stop,
+                 DeviceOf deviceOf, Reason reason);
+
+    void Begin();
+    // `found`: the search ended with the camera connected.
+    void End(bool found);
+    // The search was ended by a stop request.
+    bool Stopped() const { return stopped_; }
+    // The port currently open, 0 when none.
+    int OpenPort() const { return openPort_; }
+
+    std::unique_ptr<SerialPort> Open(int portNumber, OpenFailure* failure) override;
+
+    // Called by the watched ports.
+    void PortClosed(int portNumber);
+
+private:
+    std::string Label(int portNumber, const std::string& device) const;
+
+    SerialPortFactory& inner_;
+    std::ostream& out_;
+    const StopRequest& stop_;
+    DeviceOf deviceOf_;
+    Reason reason_;
+    bool searching_ = false;
+    bool stopped_ = false;
+    int openPort_ = 0;
+    std::string openDevice_;
+};
+
+}  // namespace rm525::cli
