@@ -55,6 +55,14 @@ void CameraModel::SetSilent(bool silent, bool untilBreak) {
     silentUntilBreak_ = silent && untilBreak;
 }
 
+bool CameraModel::LoadFlash(const std::vector<uint8_t>& flash) {
+    if (flash.size() != flash_.size())
+        return false;
+    flash_ = flash;
+    FlashChanged();
+    return true;
+}
+
 CameraModel::Block CameraModel::FlashBlock(int n) const {
     Block b{};
     std::copy_n(flash_.begin() + n * p::kBlockSize, p::kBlockSize, b.begin());

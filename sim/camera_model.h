@@ -68,6 +68,10 @@ public:
     // A silent camera hears everything and answers nothing.
     void SetSilent(bool silent, bool untilBreak = false);
     void SetMode(CameraMode mode) { mode_ = mode; }
+    // Puts `flash` (kBodySize bytes) in place, as a camera left by an earlier
+    // transfer holds it. Nothing has vouched for it: the camera stays in
+    // update mode when released until both check values match.
+    bool LoadFlash(const std::vector<uint8_t>& flash);
 
     // ---- what happened ---------------------------------------------------
     CameraMode Mode() const { return mode_; }
