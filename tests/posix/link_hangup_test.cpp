@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <random>
+#include <string>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -76,6 +77,8 @@ TEST(LinkHangUpTest, ReceiveAndTransmitFailAtOnceOnAHungUpLine) {
     hangUp.join();
     EXPECT_LT(took, 1.5);  // not the 3000 ms the read was allowed
     EXPECT_LT(used, 0.2);
+    RecordProperty("receive_seconds", std::to_string(took));
+    RecordProperty("receive_cpu_seconds", std::to_string(used));
 
     link.transmitBuffer()[0] = protocol::kPacketOk;
     link.transmitCount() = 1;
@@ -164,6 +167,8 @@ TEST_F(CameraGoneTest, WholeTransferAfterTheCameraWentAwayMidway) {
     EXPECT_EQ(link.GetErrorNumber(), -1006);
     EXPECT_LT(Seconds(failed - exited), 1.0);
     EXPECT_LT(used, 0.2);
+    RecordProperty("failed_after_exit_seconds", std::to_string(Seconds(failed - exited)));
+    RecordProperty("cpu_seconds_from_signal_to_failure", std::to_string(used));
     EXPECT_FALSE(link.portOpen());
     EXPECT_FALSE(HoldsDevice(firstDevice));
     camera.reset();
