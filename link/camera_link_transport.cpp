@@ -180,10 +180,13 @@ LinkStatus CameraLink::Receive(uint32_t timeoutMs) {
     if (!SetReadTimeouts(timeoutMs) || !ReadLineError(nullptr))
         return kPortFailure;
     uint32_t got = 0;
-    if (!port_->Read(rxBuffer_.get(), wanted, &got)) {
-        ReadLineError(nullptr);
+    const bool readOk = port_->Read(rxBuffer_.get(), wanted, &got);
+    // A failed read whose port cannot even report its state any more is a
+    // line that has gone (adapter unplugged, hang-up): no retry can help.
+    if (!readOk && !ReadLineError(nullptr))
         return kPortFailure;
-    }
+    // A short read is a time-out even when a line error ended it: the
+    // packet layer asks for the packet again.
     if (got < wanted) {
         if (got > 0) {
             rxCount_ = uint16_t(got);
@@ -191,7 +194,7 @@ LinkStatus CameraLink::Receive(uint32_t timeoutMs) {
         }
         return kTimeout;
     }
-    return kOk;
+    return readOk ? kOk : kPortFailure;
 }
 
 LinkStatus CameraLink::DrainInput() {

@@ -55,6 +55,14 @@ void CameraModel::SetSilent(bool silent, bool untilBreak) {
     silentUntilBreak_ = silent && untilBreak;
 }
 
+bool CameraModel::LoadFlash(const std::vector<uint8_t>& flash) {
+    if (flash.size() != flash_.size())
+        return false;
+    flash_ = flash;
+    FlashChanged();
+    return true;
+}
+
 CameraModel::Block CameraModel::FlashBlock(int n) const {
     Block b{};
     std::copy_n(flash_.begin() + n * p::kBlockSize, p::kBlockSize, b.begin());
@@ -84,12 +92,12 @@ uint16_t CameraModel::ExpectedValue(uint16_t number) const {
 
 // ---- the line --------------------------------------------------------------
 
-uint64_t CameraModel::Emit(uint64_t readyUs, uint8_t byte) {
+uint64_t CameraModel::Emit(uint64_t readyUs, uint8_t byte, bool lineError) {
     const uint64_t start = std::max(readyUs, txFreeUs_);
     const uint64_t end = start + (timing_.wireTime ? line::ByteTimeUs(Baud()) : 0);
     txFreeUs_ = end;
     if (!silent_)
-        output_.push_back(CameraByte{end, byte, Baud()});
+        output_.push_back(CameraByte{end, byte, Baud(), lineError});
     return end;
 }
 
@@ -229,7 +237,8 @@ CameraModel::ExchangeFaults CameraModel::MatchFaults(const ReceivedFrame& frame)
         if (++a.matches < r.occurrence || a.fired >= r.count)
             continue;
         // Packet faults count packets, not frames: TakePacketFault fires them.
-        if (r.kind == FaultKind::BadCheckByte || r.kind == FaultKind::RejectPacket)
+        if (r.kind == FaultKind::BadCheckByte || r.kind == FaultKind::LineError ||
+            r.kind == FaultKind::RejectPacket)
             continue;
         ++a.fired;
         switch (r.kind) {
@@ -269,7 +278,7 @@ CameraModel::ExchangeFaults CameraModel::MatchFaults(const ReceivedFrame& frame)
 }
 
 // A packet fault fires for packets of an exchange whose frame matched it.
-bool CameraModel::TakePacketFault(FaultKind kind) {
+const FaultRule* CameraModel::TakePacketFault(FaultKind kind) {
     for (ActiveFault& a : faults_) {
         const FaultRule& r = a.rule;
         if (r.kind != kind || r.command != exchangeCommand_)
@@ -279,9 +288,9 @@ bool CameraModel::TakePacketFault(FaultKind kind) {
         if (r.param1 && *r.param1 != exchangeBlock_)
             continue;
         ++a.fired;
-        return true;
+        return &a.rule;
     }
-    return false;
+    return nullptr;
 }
 
 void CameraModel::OnFrame(uint64_t t, const ReceivedFrame& frame) {
@@ -391,13 +400,15 @@ void CameraModel::SendPacket(uint64_t readyUs) {
         return;
     }
     const Block& data = packetsOut_[nextPacket_];
+    const FaultRule* lineError = TakePacketFault(FaultKind::LineError);
+    const int damaged = lineError ? lineError->errorByte : -1;
     uint64_t t = readyUs;
-    for (uint8_t b : data)
-        t = Emit(t, b);
+    for (int i = 0; i < p::kPacketData; ++i)
+        t = Emit(t, data[i], i == damaged);
     uint8_t check = p::XorCheck(data.data(), p::kPacketData);
     if (TakePacketFault(FaultKind::BadCheckByte))
         check ^= 0xFF;
-    t = Emit(t, check);
+    t = Emit(t, check, damaged == p::kPacketData);
     phase_ = Phase::AwaitPacketAck;
     timerUs_ = t + timing_.packetWaitMs * kUsPerMs;
 }

@@ -18,6 +18,7 @@ struct CameraByte {
     uint64_t timeUs = 0;
     uint8_t value = 0;
     uint32_t baud = 0;
+    bool lineError = false;  // the line damages it: it arrives garbled, with a framing error
 };
 
 // A command frame as the camera understood it.
@@ -67,6 +68,10 @@ public:
     // A silent camera hears everything and answers nothing.
     void SetSilent(bool silent, bool untilBreak = false);
     void SetMode(CameraMode mode) { mode_ = mode; }
+    // Puts `flash` (kBodySize bytes) in place, as a camera left by an earlier
+    // transfer holds it. Nothing has vouched for it: the camera stays in
+    // update mode when released until both check values match.
+    bool LoadFlash(const std::vector<uint8_t>& flash);
 
     // ---- what happened ---------------------------------------------------
     CameraMode Mode() const { return mode_; }
@@ -117,13 +122,13 @@ private:
     };
 
     uint32_t RxBaudAt(uint64_t timeUs) const;
-    uint64_t Emit(uint64_t readyUs, uint8_t byte);
+    uint64_t Emit(uint64_t readyUs, uint8_t byte, bool lineError = false);
     uint64_t EmitKeepAlives(uint64_t readyUs, int count, uint32_t gapMs);
     void SwitchRate(int rateIndex);
     void OnIdleByte(uint64_t t, uint8_t byte);
     void OnFrame(uint64_t t, const ReceivedFrame& frame);
     ExchangeFaults MatchFaults(const ReceivedFrame& frame);
-    bool TakePacketFault(FaultKind kind);
+    const FaultRule* TakePacketFault(FaultKind kind);
     void Complete(uint64_t readyUs, bool success);
 
     void DoQueryStatus(uint64_t ready);

@@ -21,6 +21,7 @@ constexpr KindName kKinds[] = {
     {"storm-start", FaultKind::KeepAlives, FaultStage::Start, false},
     {"storm-done", FaultKind::KeepAlives, FaultStage::Completion, false},
     {"badcheck", FaultKind::BadCheckByte, FaultStage::Answer, false},
+    {"line-error", FaultKind::LineError, FaultStage::Answer, false},
     {"nak-packet", FaultKind::RejectPacket, FaultStage::Answer, false},
     {"no-packet", FaultKind::NoPacket, FaultStage::Answer, false},
     {"fail", FaultKind::FailCompletion, FaultStage::Answer, false},
@@ -101,8 +102,12 @@ std::optional<FaultRule> ParseFaultSpec(const std::string& spec, std::string* er
                     rule.completionByte = static_cast<uint8_t>(v);
                 } else if (rule.kind == FaultKind::KeepAlives) {
                     rule.keepAlives = static_cast<int>(v);
+                } else if (rule.kind == FaultKind::LineError) {
+                    if (v >= protocol::kPacketSize)
+                        return Fail(error, "the damaged byte must be 0..256");
+                    rule.errorByte = static_cast<int>(v);
                 } else {
-                    return Fail(error, "'=' is only for storm and fail faults");
+                    return Fail(error, "'=' is only for storm, fail and line-error faults");
                 }
                 break;
             default:
@@ -118,18 +123,23 @@ std::optional<FaultRule> ParseFaultSpec(const std::string& spec, std::string* er
 const char* FaultSpecHelp() {
     return "Fault syntax: KIND@CMD[:PARAM1][#N][xCOUNT][=ARG]\n"
            "  KIND   busy | refuse | storm | storm-start | storm-done | badcheck |\n"
-           "         nak-packet | no-packet | fail | silence | silence-until-break\n"
+           "         line-error | nak-packet | no-packet | fail | silence |\n"
+           "         silence-until-break\n"
            "  CMD    command code (0x1D write block, 0x1E prepare, 0x21 set value,\n"
            "         0x22 read words, 0x41 rate, 0x7F status, 0x8D update mode, 0xAE release)\n"
            "  PARAM1 only frames with this parameter 1 (block, area or value number)\n"
            "  #N     start at the N-th matching frame (default 1)\n"
-           "  xCOUNT fire this many times (frames; packets for badcheck and nak-packet)\n"
-           "  ARG    storms: number of 0xF0 bytes; fail: the completion byte (default 0x05)\n"
+           "  xCOUNT fire this many times (frames; packets for badcheck, line-error and\n"
+           "         nak-packet)\n"
+           "  ARG    storms: number of 0xF0 bytes; fail: the completion byte (default 0x05);\n"
+           "         line-error: the damaged byte's offset in the packet (default 256, the\n"
+           "         check byte)\n"
            "  busy: 0x10 instead of 0xD1; refuse: 0xE1; storm*: keep-alives before the answer,\n"
            "  the start byte or the completion byte; badcheck: wrong check byte on the\n"
-           "  camera's packets; nak-packet: 0xE3 to the host's packets; no-packet: 0xE2\n"
-           "  instead of a packet; silence: no answer from then on (until-break: until a\n"
-           "  line break, which a pseudo-terminal cannot carry).\n"
+           "  camera's packets; line-error: one byte of the camera's packet garbled with a\n"
+           "  framing error, which ends the host's read; nak-packet: 0xE3 to the host's\n"
+           "  packets; no-packet: 0xE2 instead of a packet; silence: no answer from then on\n"
+           "  (until-break: until a line break, which a pseudo-terminal cannot carry).\n"
            "  Example: busy@0x1D:1000x2  storm-done@0x1E:1=40  fail@0x21:19=0x05\n";
 }
 

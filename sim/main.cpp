@@ -47,8 +47,12 @@ int Serve(const rm525::sim::ServeOptions& options) {
     CameraModel camera(options.setup);
     for (const FaultRule& rule : options.faults)
         camera.AddFault(rule);
-    PtyCamera pty(camera, options.pace);
     std::string error;
+    if (!options.flashIn.empty() && !ReadFlash(camera, options.flashIn, &error)) {
+        std::cerr << "rm525cam-sim: " << error << "\n";
+        return 1;
+    }
+    PtyCamera pty(camera, options.pace);
     if (!pty.Open(&error)) {
         std::cerr << "rm525cam-sim: " << error << "\n";
         return 1;

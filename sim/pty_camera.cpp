@@ -88,7 +88,9 @@ void PtyCamera::SendDueBytes(uint64_t now) {
             const CameraByte b = camera_.PopOutput();
             if (!hostPresent_)
                 continue;  // nobody listening: the byte is lost
-            const bool match = line::BaudsMatch(b.baud, PtyHostBaud(master_));
+            // A pseudo-terminal carries no framing error: a damaged byte
+            // arrives only garbled.
+            const bool match = !b.lineError && line::BaudsMatch(b.baud, PtyHostBaud(master_));
             pending_ = match ? b.value : line::Garble(b.value);
         }
         const uint8_t value = static_cast<uint8_t>(pending_);

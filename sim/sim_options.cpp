@@ -130,6 +130,12 @@ std::optional<SimCommandLine> ParseServe(const std::vector<std::string>& args, S
               o.linkPath = v;
               return "";
           }}},
+        {"--flash-in",
+         {true,
+          [&](const std::string& v) -> std::string {
+              o.flashIn = v;
+              return "";
+          }}},
         {"--flash-out",
          {true,
           [&](const std::string& v) -> std::string {
@@ -277,6 +283,9 @@ std::string SimUsage() {
                "  --link PATH               also make PATH a symbolic link to the terminal\n"
                "  --pace                    send at the camera's line rate (960 bytes/s at\n"
                "                            9600, 3840 at 38400) as a real line would\n"
+               "  --flash-in FILE           start with this flash (524288 bytes, as written\n"
+               "                            by --flash-out); with --mode update, a camera\n"
+               "                            whose transfer broke off\n"
                "  --flash-out FILE          write the camera's flash (524288 bytes) on exit\n"
                "  --report FILE             write a short text report on exit\n"
                "  --exit-after-release      exit once the camera has been released\n"

@@ -17,6 +17,7 @@ struct ServeOptions {
     CameraSetup setup;
     std::vector<FaultRule> faults;
     std::string linkPath;
+    std::string flashIn;
     std::string flashOut;
     std::string reportPath;
     ExitAfterRelease exitAfterRelease = ExitAfterRelease::Never;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace rm525::sim {
@@ -54,6 +55,21 @@ bool WriteTextFile(const std::string& path, const std::string& text, std::string
 bool WriteFlash(const CameraModel& camera, const std::string& path, std::string* error) {
     const std::vector<uint8_t>& flash = camera.Flash();
     return WriteBytes(path, reinterpret_cast<const char*>(flash.data()), flash.size(), error);
+}
+
+bool ReadFlash(CameraModel& camera, const std::string& path, std::string* error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        *error = "cannot read " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    const std::vector<uint8_t> flash{std::istreambuf_iterator<char>(in), {}};
+    if (!camera.LoadFlash(flash)) {
+        *error = path + " holds " + std::to_string(flash.size()) + " bytes, not " +
+                 std::to_string(protocol::kBodySize);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace rm525::sim

@@ -61,7 +61,7 @@ void SimulatedPort::Pump() {
     camera->RunUntil(now);
     while (camera->HasOutput() && camera->PeekOutput().timeUs <= now) {
         const CameraByte b = camera->PopOutput();
-        const bool garbled = !line::BaudsMatch(b.baud, settings_.baudRate);
+        const bool garbled = b.lineError || !line::BaudsMatch(b.baud, settings_.baudRate);
         Log(WireDirection::CameraToHost, b.timeUs, b.value, garbled);
         if (input_.size() >= inputQueueSize_) {
             errors_ |= line::kOverrunError;

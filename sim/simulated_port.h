@@ -20,7 +20,7 @@ struct WireByte {
     uint64_t timeUs;  // last bit on the line, virtual microseconds
     uint32_t timeMs;  // the same moment on the link's 32-bit millisecond clock
     uint8_t value;    // as sent
-    bool garbled;     // the receiver listened at another rate
+    bool garbled;     // the receiver listened at another rate, or the line damaged it
 };
 
 // What one port number is attached to and what happened to it.
@@ -46,8 +46,9 @@ class SimulatedPortFactory;
 // answers), on a virtual clock. It behaves as the platform driver does as the
 // link sees it: writes return when their bytes have left, reads end on the
 // total time-out or on a gap longer than the interval time-out, queued input
-// is counted, purged and read, and a byte received at the wrong rate raises a
-// framing error that, with abort-on-error, refuses I/O until cleared.
+// is counted, purged and read, and a byte received at the wrong rate (or
+// damaged on the line) raises a framing error that, with abort-on-error, ends
+// the read before that byte and refuses I/O until cleared.
 class SimulatedPort : public SerialPort {
 public:
     SimulatedPort(std::shared_ptr<PortRecord> record, VirtualClock& clock);

@@ -52,10 +52,10 @@ bool WouldBlock(ssize_t n) {
     return n == 0 || (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK));
 }
 
-// The port is gone (adapter unplugged, other side of a pty closed) when the
-// wait reports trouble and nothing to move.
-bool LineGone(int revents, short wanted) {
-    return (revents & wanted) == 0 && (revents & kLineGone) != 0;
+// What a terminal answers once it has been hung up (adapter unplugged, the
+// other side of a pty closed): the device will never work again.
+bool HungUpError(int error) {
+    return error == EIO || error == ENXIO || error == ENODEV;
 }
 
 }  // namespace
@@ -160,9 +160,18 @@ uint32_t PosixSerialPort::ErrorsSince(const ErrorCounters& now) const {
     return errors;
 }
 
+void PosixSerialPort::HangUp() {
+    hungUp_ = true;
+    errno = EIO;
+}
+
 bool PosixSerialPort::Usable() {
     if (fd_ < 0) {
         errno = EBADF;
+        return false;
+    }
+    if (hungUp_) {
+        errno = EIO;
         return false;
     }
     if (abortOnError_ && !errorLatched_) {
@@ -179,6 +188,12 @@ bool PosixSerialPort::Usable() {
 bool PosixSerialPort::ClearError(ErrorState* state) {
     if (fd_ < 0) {
         errno = EBADF;
+        return false;
+    }
+    // A line that has hung up has no error state to report: the caller must
+    // see a failed call, not a clean line with nothing queued.
+    if (hungUp_) {
+        errno = EIO;
         return false;
     }
     int in = 0;
@@ -224,6 +239,14 @@ bool PosixSerialPort::Read(uint8_t* dst, uint32_t count, uint32_t* moved) {
     while (got < count) {
         const ssize_t n = read(fd_, dst + got, count - got);
         if (n > 0) {
+            // With abort-on-error the read ends at a line error, as the
+            // driver of a serial port would end it: the bytes before the
+            // chunk that brought the error are reported, the damaged chunk
+            // is not.
+            if (!Usable()) {
+                *moved = got;
+                return false;
+            }
             got += static_cast<uint32_t>(n);
             lastByteNs = posix::MonotonicNs();
             continue;
@@ -232,6 +255,9 @@ bool PosixSerialPort::Read(uint8_t* dst, uint32_t count, uint32_t* moved) {
             continue;
         }
         if (!WouldBlock(n)) {
+            if (HungUpError(errno)) {
+                HangUp();
+            }
             *moved = got;
             return false;
         }
@@ -246,8 +272,15 @@ bool PosixSerialPort::Read(uint8_t* dst, uint32_t count, uint32_t* moved) {
         if (ready == 0) {
             break;
         }
-        if (ready < 0 || LineGone(ready, POLLIN)) {
-            errno = ready < 0 ? errno : EIO;
+        if (ready < 0) {
+            *moved = got;
+            return false;
+        }
+        // A hung-up terminal reports itself readable for ever and then reads
+        // nothing: the read above came back empty, so this is the hang-up,
+        // not data.
+        if ((ready & kLineGone) != 0) {
+            HangUp();
             *moved = got;
             return false;
         }
@@ -275,6 +308,9 @@ bool PosixSerialPort::Write(const uint8_t* src, uint32_t count, uint32_t* moved)
             continue;
         }
         if (!WouldBlock(n)) {
+            if (HungUpError(errno)) {
+                HangUp();
+            }
             *moved = sent;
             return false;
         }
@@ -282,8 +318,12 @@ bool PosixSerialPort::Write(const uint8_t* src, uint32_t count, uint32_t* moved)
         if (ready == 0) {
             break;
         }
-        if (ready < 0 || LineGone(ready, POLLOUT)) {
-            errno = ready < 0 ? errno : EIO;
+        if (ready < 0) {
+            *moved = sent;
+            return false;
+        }
+        if ((ready & kLineGone) != 0) {
+            HangUp();
             *moved = sent;
             return false;
         }
@@ -307,8 +347,8 @@ void PosixSerialPort::WaitOutputSent(int64_t deadlineNs) const {
 }
 
 bool PosixSerialPort::Purge(unsigned flags) {
-    if (fd_ < 0) {
-        errno = EBADF;
+    if (fd_ < 0 || hungUp_) {
+        errno = fd_ < 0 ? EBADF : EIO;
         return false;
     }
     bool ok = true;

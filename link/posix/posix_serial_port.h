@@ -18,9 +18,11 @@ constexpr uint32_t kBreak = 0x10;  // the other side held the line in break
 // A serial port on a POSIX terminal device, behaving as the link expects a
 // serial port to behave: reads end on a total time-out or an inter-byte gap,
 // a write returns only once its bytes have left the driver, and with
-// `abortOnError` a line error stops reads and writes until ClearError.
-// Line errors come from the driver's error counters; where there are none
-// (a pseudo-terminal) the line never reports an error.
+// `abortOnError` a line error ends the read it happens in and stops reads and
+// writes until ClearError. Line errors come from the driver's error counters;
+// where there are none (a pseudo-terminal) the line never reports an error.
+// A line that hangs up (adapter unplugged, the other side of a pty closed)
+// fails the call that finds it and every call after it, ClearError included.
 class PosixSerialPort : public SerialPort {
 public:
     // Takes over `fd`: a terminal opened non-blocking and locked by the
@@ -56,6 +58,8 @@ private:
 
     bool ReadCounters(ErrorCounters* counters);
     uint32_t ErrorsSince(const ErrorCounters& now) const;
+    // Marks the line as hung up: every later call fails with EIO.
+    void HangUp();
     bool Usable();
     uint32_t BytesInOutputQueue() const;
     void WaitOutputSent(int64_t deadlineNs) const;
@@ -64,6 +68,7 @@ private:
     CommTimeouts timeouts_;
     bool abortOnError_ = false;
     bool errorLatched_ = false;
+    bool hungUp_ = false;
     bool countersSupported_ = true;
     ErrorCounters seen_;  // the counters at the last ClearError
 };

@@ -1,3 +1,4 @@
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,6 +28,19 @@ using Clock = std::chrono::steady_clock;
 
 int64_t MsSince(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// Processor time this thread has used: a wait that spins shows here, one that
+// sleeps in the kernel does not.
+double CpuSeconds() {
+    rusage u{};
+#ifdef RUSAGE_THREAD
+    getrusage(RUSAGE_THREAD, &u);
+#else
+    getrusage(RUSAGE_SELF, &u);
+#endif
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 // The link's receive: 30 ms inter-byte gap, a total limit, nothing per byte.
@@ -272,6 +286,60 @@ TEST_F(PtyPortTest, WriteStopsWhenItsAllowanceIsUsed) {
     EXPECT_LT(moved, lots.size());
     EXPECT_GE(MsSince(start), 99);
     EXPECT_LT(MsSince(start), 2000);
+}
+
+// The other end goes away (adapter unplugged, camera program ended) while a
+// read waits: the read fails at once instead of waiting out its time limit,
+// and it sleeps rather than spins until then. The port stays failed.
+TEST_F(PtyPortTest, AHungUpLineFailsTheWaitingReadAtOnce) {
+    OpenRaw();
+    ASSERT_TRUE(port_->SetTimeouts(ReadTimeouts(3000)));
+    std::thread hangUp([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        pty_.CloseMaster();
+    });
+    uint8_t buf[16];
+    uint32_t moved = 99;
+    const auto start = Clock::now();
+    const double cpu = CpuSeconds();
+    EXPECT_FALSE(port_->Read(buf, sizeof buf, &moved));
+    const double used = CpuSeconds() - cpu;
+    const int64_t took = MsSince(start);
+    hangUp.join();
+    EXPECT_EQ(moved, 0u);
+    EXPECT_GE(took, 150);
+    EXPECT_LT(took, 1500);  // not the 3000 ms limit
+    EXPECT_LT(used, 0.2);
+
+    EXPECT_FALSE(port_->Read(buf, 1, &moved));
+    EXPECT_FALSE(port_->Write(buf, 1, &moved));
+    EXPECT_FALSE(port_->ClearError(nullptr));
+}
+
+TEST_F(PtyPortTest, AHungUpLineFailsTheWaitingWriteAtOnce) {
+    OpenRaw();
+    CommTimeouts t;
+    t.writeTotalConstant = 3000;  // nobody reads the master: the write waits for room
+    t.readTotalConstant = 500;
+    ASSERT_TRUE(port_->SetTimeouts(t));
+    std::thread hangUp([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        pty_.CloseMaster();
+    });
+    const std::vector<uint8_t> lots(1 << 20, 0x55);
+    uint32_t moved = 0;
+    const auto start = Clock::now();
+    const double cpu = CpuSeconds();
+    EXPECT_FALSE(port_->Write(lots.data(), static_cast<uint32_t>(lots.size()), &moved));
+    const double used = CpuSeconds() - cpu;
+    const int64_t took = MsSince(start);
+    hangUp.join();
+    EXPECT_LT(moved, lots.size());
+    EXPECT_LT(took, 1500);
+    EXPECT_LT(used, 0.2);
+    uint8_t b = 0;
+    EXPECT_FALSE(port_->Read(&b, 1, &moved));
+    EXPECT_FALSE(port_->ClearError(nullptr));
 }
 
 }  // namespace

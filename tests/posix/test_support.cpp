@@ -21,7 +21,14 @@ PtyPair::PtyPair() {
 }
 
 PtyPair::~PtyPair() {
-    close(master_);
+    CloseMaster();
+}
+
+void PtyPair::CloseMaster() {
+    if (master_ >= 0) {
+        close(master_);
+        master_ = -1;
+    }
 }
 
 void PtyPair::WriteMaster(const std::vector<uint8_t>& bytes) const {

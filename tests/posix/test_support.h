@@ -23,6 +23,8 @@ public:
     const std::string& slavePath() const { return slavePath_; }
 
     void WriteMaster(const std::vector<uint8_t>& bytes) const;
+    // Hangs up the line, as an unplugged adapter or an ended camera program does.
+    void CloseMaster();
     // Reads what arrives within `waitMs` of quiet.
     std::vector<uint8_t> ReadMaster(size_t atMost, int waitMs) const;
 

@@ -93,6 +93,8 @@ const Fault kFaults[] = {
     {"F0 run before done",    FaultKind::KeepAlives,     1,     25, FaultStage::Completion, false, false, "ooo-oooooo-ooo"},
     {"4 bad check bytes",     FaultKind::BadCheckByte,   4,     0,  FaultStage::Answer, false, false, "oo--o---------"},
     {"5 bad check bytes",     FaultKind::BadCheckByte,   5,     0,  FaultStage::Answer, false, false, "oo--x---------"},
+    {"4 line errors",         FaultKind::LineError,      4,     0,  FaultStage::Answer, false, false, "oo--o---------"},
+    {"5 line errors",         FaultKind::LineError,      5,     0,  FaultStage::Answer, false, false, "oo--x---------"},
     {"4 packets refused (E3)", FaultKind::RejectPacket,  4,     0,  FaultStage::Answer, false, false, "-------ooo----"},
     {"5 packets refused (E3)", FaultKind::RejectPacket,  5,     0,  FaultStage::Answer, false, false, "-------xxx----"},
     {"no packet (E2)",        FaultKind::NoPacket,       1,     0,  FaultStage::Answer, false, false, "oo--x---------"},

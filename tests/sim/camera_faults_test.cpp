@@ -4,6 +4,7 @@
 
 #include "sim/camera_model.h"
 #include "sim/fault.h"
+#include "sim/line.h"
 #include "sim/simulated_port.h"
 #include "tests/sim/wire_host.h"
 
@@ -84,9 +85,17 @@ TEST(FaultSpecTest, ParsesTheCompactForm) {
     r = ParseFaultSpec("silence-until-break@0x7F", &error);
     ASSERT_TRUE(r);
     EXPECT_TRUE(r->untilBreak);
+    r = ParseFaultSpec("line-error@0x22x3", &error);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->kind, FaultKind::LineError);
+    EXPECT_EQ(r->count, 3);
+    EXPECT_EQ(r->errorByte, 256);  // the check byte
+    r = ParseFaultSpec("line-error@0x7F=0", &error);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->errorByte, 0);
 
     for (const char* bad : {"busy", "nope@0x1D", "busy@", "busy@0x1D:", "storm@0x7F", "fail@0x21=0",
-                            "busy@0x1D=3", "busy@0x1Dq", "busy@0x100"}) {
+                            "busy@0x1D=3", "busy@0x1Dq", "busy@0x100", "line-error@0x7F=257"}) {
         EXPECT_FALSE(ParseFaultSpec(bad, &error)) << bad;
         EXPECT_FALSE(error.empty());
     }
@@ -132,6 +141,35 @@ TEST_F(CameraFaultsTest, BadCheckBytesAndMissingPackets) {
     host_->Wait(100);
     host_->SendFrame(p::kCmdReadWords, 0, 255);
     EXPECT_EQ(host_->Read(3, 1000), (Bytes{p::kAck, p::kNoPacket}));
+}
+
+// The damaged byte ends the host's read just before it with a framing error,
+// as a serial driver with abort-on-error does; the port stays refused until
+// the error is read. The packet sent again arrives whole.
+TEST_F(CameraFaultsTest, ALineErrorEndsTheReadAtTheDamagedByte) {
+    Attach({"line-error@0x7F=100"});
+    host_->SendFrame(p::kCmdQueryStatus);
+    EXPECT_EQ(host_->Read(2), (Bytes{p::kAck, p::kStartOfData}));
+    uint8_t buffer[p::kPacketSize];
+    uint32_t moved = 0;
+    EXPECT_FALSE(host_->Port().Read(buffer, p::kPacketSize, &moved));
+    EXPECT_EQ(moved, 100u);
+    EXPECT_FALSE(host_->Port().Read(buffer, 1, &moved));
+    ErrorState state;
+    ASSERT_TRUE(host_->Port().ClearError(&state));
+    EXPECT_EQ(state.errors, line::kFramingError);
+    const Bytes rest = host_->Read(p::kPacketSize);
+    ASSERT_EQ(rest.size(), size_t{p::kPacketSize - 100});
+    EXPECT_NE(rest[0], camera_->StatusBlock()[100]);  // garbled
+    EXPECT_EQ(rest[1], camera_->StatusBlock()[101]);
+
+    host_->SendByte(p::kPacketBad);
+    const Bytes again = host_->Read(p::kPacketSize);
+    ASSERT_EQ(again.size(), size_t{p::kPacketSize});
+    EXPECT_TRUE(std::equal(again.begin(), again.end() - 1, camera_->StatusBlock().begin()));
+    EXPECT_EQ(again.back(), p::XorCheck(again.data(), p::kPacketData));
+    host_->SendByte(p::kPacketOk);
+    EXPECT_EQ(host_->ReadAnswer(), p::kDone);
 }
 
 TEST_F(CameraFaultsTest, RejectedPacketsAndFailedCompletions) {

@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "link/camera_link.h"
+#include "link/link_status.h"
 #include "sim/firmware_maker.h"
 #include "sim/simulated_port.h"
 
@@ -28,6 +29,35 @@ protected:
         link.Connect(port, 3, &status_, &identity_, &already);
         cameraId_ = id;
         return already;
+    }
+
+    // What the host sent between the n-th frame with `command` (counted
+    // from 0) and the next frame.
+    std::vector<uint8_t> HostBytesAfterFrame(int port, uint8_t command, int n = 0) const {
+        const std::vector<uint8_t> sent =
+            WireBytes(ports_.Record(port).log, WireDirection::HostToCamera);
+        const auto isFrame = [&](size_t i, uint8_t code) {
+            return i + p::kFrameSize <= sent.size() && sent[i] == code && sent[i + 1] == 0 &&
+                   sent[i + 6] == 0 && sent[i + 7] == p::kFrameEnd;
+        };
+        size_t i = 0;
+        for (int seen = -1; i < sent.size(); ++i) {
+            if (isFrame(i, command) && ++seen == n)
+                break;
+        }
+        std::vector<uint8_t> after;
+        for (i += p::kFrameSize; i < sent.size(); ++i) {
+            if (sent[i] != p::kPacketOk && sent[i] != p::kPacketBad)
+                break;  // the next frame
+            after.push_back(sent[i]);
+        }
+        return after;
+    }
+    static int FramesWith(const CameraModel& camera, uint8_t command) {
+        int n = 0;
+        for (const ReceivedFrame& f : camera.Frames())
+            n += f.Command() == command ? 1 : 0;
+        return n;
     }
 
     VirtualClock clock_{0xFFFF0000u};  // wraps during the run
@@ -56,7 +86,8 @@ TEST_F(LinkAgainstSimTest, AutoSearchFindsTheCameraAndAWholeUpdateVerifies) {
     EXPECT_EQ(ports_.Record(1).opens, 1);
     EXPECT_EQ(ports_.Record(1).closes, 1);
     EXPECT_EQ(ports_.Record(2).closes, 1);
-    for (int n = 4; n <= 9; ++n) EXPECT_EQ(ports_.Record(n).openAttempts, 0) << n;
+    for (int n = 4; n <= 9; ++n)
+        EXPECT_EQ(ports_.Record(n).openAttempts, 0) << n;
 
     EXPECT_EQ(link.CheckCameraMemory(p::kModelRm525), 1);
     EXPECT_EQ(link.CheckCameraMemory(p::kModelRm520), 0);
@@ -115,6 +146,47 @@ TEST_F(LinkAgainstSimTest, ReleasedUnverifiedCameraAnswersTheHandshakeAtOnce) {
     EXPECT_EQ(link.GetErrorNumber(), 0);
     link.CloseConnection();
     EXPECT_FALSE(ports_.AnyPortOpen());
+}
+
+// A line error in a camera packet ends the host's read short: the host asks
+// for the packet again with 0xE3 and takes the one that follows, instead of
+// giving up on the exchange and falling back to the line recovery.
+TEST_F(LinkAgainstSimTest, ALineErrorInTheStatusBlockIsAskedForAgain) {
+    CameraModel& camera = ports_.AttachCamera(1);
+    camera.AddFault(*ParseFaultSpec("line-error@0x7F", nullptr));
+    CameraLink link(ports_, clock_);
+    EXPECT_EQ(Connect(link, 1), 0);
+    ASSERT_EQ(link.GetErrorNumber(), 0);
+    EXPECT_EQ(cameraId_, "RM525 SIMULATED CAMERA");
+    EXPECT_EQ(FramesWith(camera, p::kCmdQueryStatus), 2);  // status and identity, no recovery
+    EXPECT_EQ(HostBytesAfterFrame(1, p::kCmdQueryStatus, 0),
+              (std::vector<uint8_t>{p::kPacketBad, p::kPacketOk}));
+    EXPECT_EQ(HostBytesAfterFrame(1, p::kCmdQueryStatus, 1), std::vector<uint8_t>{p::kPacketOk});
+    link.CloseConnection();
+}
+
+// Five readings of a packet at most: four damaged ones are asked for again,
+// the fifth whole one is taken; five damaged ones end the read with 7, each
+// of them answered 0xE3.
+TEST_F(LinkAgainstSimTest, ALineErrorInTheMemoryReplyIsAskedForAgainFourTimesAtMost) {
+    CameraModel& camera = ports_.AttachCamera(1);
+    camera.AddFault(*ParseFaultSpec("line-error@0x22x4", nullptr));
+    CameraLink link(ports_, clock_);
+    Connect(link, 1);
+    ASSERT_EQ(link.GetErrorNumber(), 0);
+    EXPECT_EQ(link.CheckCameraMemory(p::kModelRm525), 1);
+    // Four times 0xE3 for the first packet, then 0xD2 for it and the second.
+    EXPECT_EQ(HostBytesAfterFrame(1, p::kCmdReadWords, 0),
+              (std::vector<uint8_t>{p::kPacketBad, p::kPacketBad, p::kPacketBad, p::kPacketBad,
+                                    p::kPacketOk, p::kPacketOk}));
+
+    camera.AddFault(*ParseFaultSpec("line-error@0x22x5", nullptr));
+    EXPECT_EQ(link.CheckCameraMemory(p::kModelRm525), -1);
+    EXPECT_EQ(HostBytesAfterFrame(1, p::kCmdReadWords, 1),
+              (std::vector<uint8_t>{p::kPacketBad, p::kPacketBad, p::kPacketBad, p::kPacketBad,
+                                    p::kPacketBad}));
+    EXPECT_EQ(link.FinishOperation(), link_status::kTimeout);
+    EXPECT_EQ(link.GetErrorNumber(), -1006);
 }
 
 }  // namespace

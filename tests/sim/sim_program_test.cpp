@@ -215,6 +215,32 @@ TEST(SimProgramTest, WritesFlashAndReportAndExitsAfterRelease) {
     EXPECT_NE(report.find("received none"), std::string::npos) << report;
 }
 
+// A camera whose transfer broke off: it starts with the flash it was left
+// with, and a release without a verified transfer keeps it in update mode.
+TEST(SimProgramTest, StartsWithAGivenFlash) {
+    const TempDir dir;
+    std::string left(p::kBodySize, '\xFF');
+    for (size_t i = 0; i < 40 * p::kBlockSize; ++i)
+        left[i] = static_cast<char>(i * 13 + 5);
+    std::ofstream(dir + "/left.bin", std::ios::binary) << left;
+    SimProcess sim({"--quiet", "--mode", "update", "--flash-in", dir + "/left.bin", "--flash-out",
+                    dir + "/out.bin", "--report", dir + "/report.txt", "--exit-after-release"});
+    TermiosClient host(sim.FirstLine());
+    ASSERT_TRUE(host.IsOpen());
+    host.SendFrame(p::kCmdReleaseCamera);
+    EXPECT_EQ(host.Read(2), (Bytes{p::kAck, p::kDone}));
+    EXPECT_EQ(sim.WaitForExit(5000), 0);
+    EXPECT_EQ(ReadFile(dir + "/out.bin"), left);
+    const std::string report = ReadFile(dir + "/report.txt");
+    EXPECT_NE(report.find("mode: update\n"), std::string::npos) << report;
+
+    std::ofstream(dir + "/short.bin", std::ios::binary) << left.substr(1);
+    SimProcess refused({"--quiet", "--flash-in", dir + "/short.bin"});
+    EXPECT_EQ(refused.WaitForExit(5000), 1);
+    SimProcess missing({"--quiet", "--flash-in", dir + "/none.bin"});
+    EXPECT_EQ(missing.WaitForExit(5000), 1);
+}
+
 TEST(SimProgramTest, MakesValidAndBrokenFirmwareFiles) {
     const TempDir dir;
     auto make = [&](std::vector<std::string> args) {
