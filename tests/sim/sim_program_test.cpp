@@ -225,7 +225,8 @@ TEST(SimProgramTest, StartsWithAGivenFlash) {
     std::ofstream(dir + "/left.bin", std::ios::binary) << left;
     SimProcess sim({"--quiet", "--mode", "update", "--flash-in", dir + "/left.bin", "--flash-out",
                     dir + "/out.bin", "--report", dir + "/report.txt", "--exit-after-release"});
-    TermiosClient host(sim.FirstLine());
+    TermiosClient host(sim.terminal());
+    ASSERT_TRUE(sim.ready()) << sim.failure();
     ASSERT_TRUE(host.IsOpen());
     host.SendFrame(p::kCmdReleaseCamera);
     EXPECT_EQ(host.Read(2), (Bytes{p::kAck, p::kDone}));
