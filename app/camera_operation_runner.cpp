@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QMetaObject>
 
+#include <atomic>
 #include <thread>
 
 namespace rm525::gui {
@@ -35,21 +36,32 @@ bool IsUserInput(const QEvent& event) {
 
 void CameraOperationRunner::Run(const std::function<void()>& operation) {
     QEventLoop loop;
+    std::atomic<bool> finished{false};
     running_ = true;
     QCoreApplication::instance()->installEventFilter(this);
     std::thread worker([&] {
         operation();
-        // Queued, so that it also ends a loop that has not started yet.
+        finished = true;
+        // Queued, so that it also ends a loop that has not started yet, and
+        // wakes this thread wherever it waits for events.
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
     loop.exec();
+    // The loop ends early when the application is told to quit, and a loop
+    // started after that ends at once. The worker may be waiting for this
+    // thread (a progress report, the status line): keep serving its calls
+    // until it has finished, or the join below would wait for ever.
+    while (!finished) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
     worker.join();
     QCoreApplication::instance()->removeEventFilter(this);
     running_ = false;
 }
 
 bool CameraOperationRunner::eventFilter(QObject* watched, QEvent* event) {
-    if (IsUserInput(*event) && watched->isWidgetType()) {
+    // Shortcuts are delivered to their QShortcut objects, not to a widget.
+    if (IsUserInput(*event) && (watched->isWidgetType() || event->type() == QEvent::Shortcut)) {
         event->ignore();
         return true;
     }

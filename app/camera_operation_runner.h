@@ -8,14 +8,16 @@ namespace rm525::gui {
 
 // Runs one camera operation on a worker thread while the event thread keeps
 // repainting and answering the window system. Meanwhile the user's input
-// (keys, mouse, close requests) is dropped, so nothing can be done that the
+// (keys, shortcuts, mouse, close requests) is dropped, so nothing can be done that the
 // waiting update procedure would not expect.
 class CameraOperationRunner : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;
 
-    // Returns when `operation` has ended. Call on the event thread only.
+    // Returns when `operation` has ended, serving the event thread until then
+    // even when the application is told to quit meanwhile. Call on the event
+    // thread only.
     void Run(const std::function<void()>& operation);
     bool Running() const { return running_; }
 

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include "app/window_system.h"
 #include "workflow/update_workflow.h"
 
 namespace rm525::gui {
@@ -10,9 +11,13 @@ void CenterDialog(QWidget* window, const UpdateWorkflow& workflow) {
     if (window == nullptr) {
         return;
     }
-    const QSize outer = window->frameGeometry().size();
+    const QMargins frame = WindowFrame(window);
+    const QSize outer = window->size().grownBy(frame);
     const DialogPlacement at = workflow.CenterDialog(outer.width(), outer.height());
-    window->move(at.x, at.y);
+    // Placed by its inner rectangle, so that the frame lies where the rule
+    // puts the outer one whatever Qt has learnt of the frame so far.
+    window->setGeometry(
+        QRect(QPoint(at.x, at.y) + QPoint(frame.left(), frame.top()), window->size()));
     window->repaint();
 }
 

@@ -26,6 +26,10 @@ DialogUnits::DialogUnits(const QFont& font) {
     charHeight_ = fm.height();
 }
 
+QString ShownText(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 void ApplyDialogLook(QWidget* widget, const QFont& font) {
     QPalette pal = widget->palette();
     const QColor grey(kDialogGrey, kDialogGrey, kDialogGrey);

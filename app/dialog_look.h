@@ -4,6 +4,8 @@
 #include <QRect>
 #include <QString>
 
+#include <string>
+
 class QWidget;
 
 namespace rm525::gui {
@@ -30,6 +32,12 @@ private:
     int avgCharWidth_;
     int charHeight_;
 };
+
+// A text of the update procedure as the windows show it. Its bytes from the
+// camera (the ID) and from the firmware file (the version characters) are
+// shown as stored, one character for each byte (Latin-1): no byte is lost or
+// replaced, whatever it holds.
+QString ShownText(const std::string& text);
 
 // Light grey background, black text, the given font.
 void ApplyDialogLook(QWidget* widget, const QFont& font);

@@ -10,6 +10,7 @@
 
 #include "app/center_dialog.h"
 #include "app/dialog_look.h"
+#include "app/frame_placement.h"
 #include "app/port_dialog.h"
 #include "app/progress_dialog.h"
 #include "app/prompt_dialogs.h"
@@ -38,6 +39,7 @@ class PlaceOnShow : public QObject {
 public:
     PlaceOnShow(QWidget* window, Placer placer) : QObject(window), placer_(std::move(placer)) {
         window->installEventFilter(this);
+        new PlaceAgainWhenFramed(window, [this, window] { placer_(window); });
     }
 
 protected:
@@ -143,7 +145,7 @@ int16_t GuiFrontEnd::ChooseFile(const std::string& filter, const std::string& in
 
 PromptResult GuiFrontEnd::RunPrompt(PromptKind kind, int16_t selector, const std::string& text) {
     std::unique_ptr<PromptDlg> dlg = MakePrompt(kind, selector, DialogPlacer(), mainWindow_);
-    dlg->SetTextOverride(FromStd(text));
+    dlg->SetTextOverride(ShownText(text));
     return dlg->exec() == kIdOk ? PromptResult::Ok : PromptResult::Cancel;
 }
 
@@ -158,7 +160,7 @@ void GuiFrontEnd::ShowErrorMessage(const std::string& text) {
 }
 
 void GuiFrontEnd::StatusChanged(const std::string& text) {
-    const QString qtext = FromStd(text);
+    const QString qtext = ShownText(text);
     if (OnEventThread()) {
         statusLine_->SetText(qtext, !view_->Painting());
     } else {

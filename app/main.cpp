@@ -3,6 +3,7 @@
 
 #include <QApplication>
 
+#include "app/display_platform.h"
 #include "app/rm525fw_app.h"
 #include "link/posix/posix_serial_port_factory.h"
 #include "link/posix/system_clock.h"
@@ -10,6 +11,7 @@
 int main(int argc, char** argv) {
     // Only the program name reaches Qt, so no argument changes anything.
     int qtArgc = argc > 0 ? 1 : 0;
+    rm525::gui::ChoosePlatform();
     QApplication app(qtArgc, argv);
     rm525::PosixSerialPortFactory ports;
     rm525::SystemClock clock;

@@ -6,13 +6,14 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QVBoxLayout>
-#include <QWindow>
 
 #include "app/about_dialog.h"
 #include "app/dialog_look.h"
+#include "app/frame_placement.h"
 #include "app/gui_front_end.h"
 #include "app/rm525fw_view.h"
 #include "app/status_line_bar.h"
+#include "app/window_system.h"
 #include "workflow/status_text.h"
 #include "workflow/update_workflow.h"
 
@@ -50,6 +51,7 @@ CMainFrame::CMainFrame(SerialPortFactory& ports, Clock& clock, const Artwork& ar
         shortcut->setContext(Qt::WindowShortcut);
         connect(shortcut, &QShortcut::activated, this, [this, id = id] { OnCommand(id); });
     }
+    new PlaceAgainWhenFramed(this, [this] { FillDesktop(); });
     OnCreate(ports, clock);
 }
 
@@ -80,15 +82,13 @@ void CMainFrame::FillDesktop() {
         return;
     }
     // The outer rectangle, frame included, is the screen's.
-    const QRect desktop = screen->geometry();
-    const QMargins frame = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
-    setGeometry(desktop.marginsRemoved(frame));
+    setGeometry(screen->geometry().marginsRemoved(WindowFrame(this)));
 }
 
 void CMainFrame::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    // Only a shown window knows its frame.
     if (!event->spontaneous()) {
+        RestrictWindowFunctions(this, WindowFunctions::MoveAndResize);
         FillDesktop();
     }
 }
@@ -117,7 +117,9 @@ void CMainFrame::OnCommand(int id) {
         case command::kClose:
         case command::kExit:
             closing_ = true;
-            close();
+            // A refused close (the procedure still running) leaves no
+            // permission behind for a later close request.
+            closing_ = close();
             break;
         case command::kNewDocument:
             if (!running_) {

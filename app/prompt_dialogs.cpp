@@ -2,6 +2,7 @@
 
 #include <QLabel>
 
+#include "app/dialog_look.h"
 #include "res/messages.h"
 #include "workflow/prompt_text.h"
 
@@ -49,7 +50,7 @@ PromptDlg::PromptDlg(PromptKind kind, const DialogTemplate& tmpl, Placer placer,
 void PromptDlg::OnInitDialog() {
     const std::string_view message = res::LoadMessage(MessageForPrompt(kind_, Selector()));
     m_strMessage = QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size()));
-    const QString built = QString::fromStdString(PromptText(kind_, Selector(), FileVersion()));
+    const QString built = ShownText(PromptText(kind_, Selector(), FileVersion()));
     Text(kTextId)->setText(override_.isNull() ? built : override_);
     TemplateDialog::OnInitDialog();
 }

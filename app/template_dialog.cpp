@@ -1,6 +1,7 @@
 #include "app/template_dialog.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -8,6 +9,8 @@
 #include <QShowEvent>
 
 #include "app/dialog_look.h"
+#include "app/frame_placement.h"
+#include "app/window_system.h"
 
 namespace rm525::gui {
 
@@ -27,6 +30,7 @@ TemplateDialog::TemplateDialog(const DialogTemplate& tmpl, Placer placer, QWidge
     for (QWidget* child : findChildren<QRadioButton*>()) {
         child->raise();
     }
+    new PlaceAgainWhenFramed(this, [this] { Place(); });
 }
 
 void TemplateDialog::AddControl(const ControlSpec& spec, const DialogUnits& du) {
@@ -112,6 +116,7 @@ void TemplateDialog::setVisible(bool visible) {
 
 void TemplateDialog::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
+        RestrictWindowFunctions(this, WindowFunctions::Move);
         OnInitDialog();
         // The first push button in keyboard order takes the focus.
         if (auto* first = findChild<QPushButton*>()) {
@@ -119,6 +124,17 @@ void TemplateDialog::showEvent(QShowEvent* event) {
         }
     }
     QDialog::showEvent(event);
+}
+
+void TemplateDialog::closeEvent(QCloseEvent* event) {
+    // A close request from the window system (a close box or a key that the
+    // window manager offers anyway) is no answer the user gave: the dialog
+    // ends by its buttons and the Escape key only.
+    if (event->spontaneous()) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
 }
 
 }  // namespace rm525::gui

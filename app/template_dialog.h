@@ -65,6 +65,7 @@ protected:
     virtual void OnCancel() { done(kIdCancel); }
     void Place();
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void AddControl(const ControlSpec& spec, const class DialogUnits& du);

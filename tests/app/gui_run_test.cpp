@@ -5,20 +5,26 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <atomic>
+#include <chrono>
 #include <deque>
 #include <functional>
+#include <thread>
 
 #include "app/gui_front_end.h"
 #include "app/main_frame.h"
 #include "app/rm525fw_app.h"
+#include "app/rm525fw_view.h"
 #include "app/status_line_bar.h"
 #include "sim/camera_setup.h"
 #include "sim/simulated_port.h"
@@ -81,6 +87,41 @@ QString Text100(QWidget* dlg) {
     return dlg->findChild<QLabel*>("text100")->text();
 }
 
+// Ports that hold the first opening until the test lets it go, so that the
+// test can act while Connect is under way on the worker thread.
+class GatedPorts : public SerialPortFactory {
+public:
+    explicit GatedPorts(SerialPortFactory& ports) : ports_(ports) {}
+    std::unique_ptr<SerialPort> Open(int portNumber, OpenFailure* failure) override {
+        reached = true;
+        while (!released) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return ports_.Open(portNumber, failure);
+    }
+    std::atomic<bool> reached{false};
+    std::atomic<bool> released{false};
+
+private:
+    SerialPortFactory& ports_;
+};
+
+// A close request from the window system (a close box, a window manager's
+// key), delivered to the window as the window system delivers it.
+bool CloseFromWindowSystem(QWidget* window) {
+    QCloseEvent close;
+    QSpontaneKeyEvent::setSpontaneous(&close);
+    QApplication::instance()->notify(window, &close);
+    return close.isAccepted();
+}
+
+// Picks the file in the chooser as a user types its name.
+void ChooseFile(QWidget* dlg, const std::string& file) {
+    auto* chooser = static_cast<QFileDialog*>(dlg);
+    chooser->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(file));
+    QMetaObject::invokeMethod(chooser, "accept");
+}
+
 }  // namespace
 
 class GuiRunTest : public QObject {
@@ -89,6 +130,9 @@ class GuiRunTest : public QObject {
 private slots:
     void updateRunsFromPortChoiceToSuccessAndCloses();
     void quitInThePortDialogEndsWithoutTouchingAPort();
+    void shortcutsDuringConnectDoNothing();
+    void cameraAndFileTextsAreShownAsStored();
+    void closeRequestsOfTheWindowSystemAreNoAnswer();
 };
 
 void GuiRunTest::updateRunsFromPortChoiceToSuccessAndCloses() {
@@ -171,6 +215,141 @@ void GuiRunTest::quitInThePortDialogEndsWithoutTouchingAPort() {
         QCOMPARE(ports.Record(port).openAttempts, 0);
     }
     QCOMPARE(program.MainFrame()->StatusLine()->text(), QString("Select the communication port. "));
+}
+
+void GuiRunTest::shortcutsDuringConnectDoNothing() {
+    rm525::testing::TempDir dir;
+    const std::string file = rm525::testing::WriteFile(
+        dir.File("new.fw"), rm525::testing::FirmwareBytes(firmware::kHeaderRm525, "0106"));
+    sim::VirtualClock clock;
+    sim::SimulatedPortFactory simulated(clock);
+    sim::CameraModel& camera = simulated.AttachCamera(1, sim::Rm525Setup());
+    GatedPorts ports(simulated);
+
+    CRm525fwApp program(ports, clock);
+    QVERIFY(program.InitInstance());
+    CMainFrame* frame = program.MainFrame();
+    QSignalSpy closed(frame, &CMainFrame::closed);
+    QSignalSpy ended(frame, &CMainFrame::procedureEnded);
+    int activations = 0;
+    for (QShortcut* shortcut : frame->findChildren<QShortcut*>()) {
+        connect(shortcut, &QShortcut::activated, [&] { ++activations; });
+    }
+    QCOMPARE(frame->findChildren<QShortcut*>().size(), 3);
+
+    // While Connect waits at the port, the user presses the three shortcuts
+    // on the main window.
+    bool pressedDuringConnect = false;
+    QTimer atConnect;
+    connect(&atConnect, &QTimer::timeout, [&] {
+        if (!ports.reached) {
+            return;
+        }
+        atConnect.stop();
+        pressedDuringConnect = frame->FrontEnd().CameraOperationRunning();
+        QApplication::setActiveWindow(frame);
+        for (Qt::Key key : {Qt::Key_Q, Qt::Key_N, Qt::Key_O}) {
+            QTest::keyClick(frame->View(), key, Qt::ControlModifier);
+        }
+        ports.released = true;
+    });
+    atConnect.start(5);
+
+    bool closeRefused = false;
+    User user({
+        {"CPortDlg", [](QWidget* dlg) { Click(dlg, "button1"); }},
+        {"fileChooser",
+         [&](QWidget* dlg) {
+             // Ctrl+Q left nothing behind that would let the window close
+             // in the middle of the procedure.
+             closeRefused = !frame->close() && frame->isVisible();
+             ChooseFile(dlg, file);
+         }},
+        {"CSuccessDlg", [](QWidget* dlg) { Click(dlg, "button1"); }},
+    });
+
+    QVERIFY(closed.wait(30000));
+    QVERIFY(pressedDuringConnect);
+    QCOMPARE(activations, 0);
+    QVERIFY(closeRefused);
+    QVERIFY2(user.Done(), qPrintable(user.seen.join(", ")));
+    QCOMPARE(ended.size(), 1);
+    QVERIFY(camera.Verified());
+    QCOMPARE(camera.BlocksWritten(), 2048);
+    QVERIFY(!simulated.AnyPortOpen());
+}
+
+void GuiRunTest::cameraAndFileTextsAreShownAsStored() {
+    // Bytes above 0x7F in the camera's ID and in the file's version
+    // characters, each a letter of the camera's own character set.
+    rm525::testing::TempDir dir;
+    const std::string file = rm525::testing::WriteFile(
+        dir.File("new.fw"), rm525::testing::FirmwareBytes(firmware::kHeaderRm525,
+                                                          "01\xFC"
+                                                          "6"));
+    sim::VirtualClock clock;
+    sim::SimulatedPortFactory ports(clock);
+    sim::CameraSetup setup = sim::Rm525Setup();
+    setup.cameraId = "K\xC4MERA M\xDCNCHEN \xA9";
+    sim::CameraModel& camera = ports.AttachCamera(1, setup);
+
+    CRm525fwApp program(ports, clock);
+    QVERIFY(program.InitInstance());
+    CMainFrame* frame = program.MainFrame();
+    QSignalSpy closed(frame, &CMainFrame::closed);
+    QString statusAtChooser;
+    QString successText;
+    User user({
+        {"CPortDlg", [](QWidget* dlg) { Click(dlg, "button1"); }},
+        {"fileChooser",
+         [&](QWidget* dlg) {
+             statusAtChooser = frame->StatusLine()->text();
+             ChooseFile(dlg, file);
+         }},
+        {"CSuccessDlg",
+         [&](QWidget* dlg) {
+             successText = Text100(dlg);
+             Click(dlg, "button1");
+         }},
+    });
+    QVERIFY(closed.wait(30000));
+    QVERIFY2(user.Done(), qPrintable(user.seen.join(", ")));
+    QCOMPARE(statusAtChooser, QStringLiteral("Camera ID: K\u00C4MERA M\u00DCNCHEN \u00A9     "
+                                             "Firmware Version: 1.05"));
+    QCOMPARE(successText, QStringLiteral("Firmware 1.\u00FC6 was successfully installed in your "
+                                         "Quelm Vivid Imagework RM520/RM525 Zoom Camera!"));
+    QVERIFY(camera.Verified());
+}
+
+void GuiRunTest::closeRequestsOfTheWindowSystemAreNoAnswer() {
+    // A window manager may offer a close box or key on a dialog anyway:
+    // using it is neither OK nor Quit, the dialog stays until answered.
+    sim::VirtualClock clock;
+    sim::SimulatedPortFactory ports(clock);
+    ports.AttachCamera(1, sim::Rm525Setup());
+    CRm525fwApp program(ports, clock);
+    QVERIFY(program.InitInstance());
+    QSignalSpy closed(program.MainFrame(), &CMainFrame::closed);
+    bool portDialogStayed = false;
+    bool promptStayed = false;
+    User user({
+        {"CPortDlg",
+         [&](QWidget* dlg) {
+             portDialogStayed = !CloseFromWindowSystem(dlg) && dlg->isVisible();
+             Click(dlg, "button1");
+         }},
+        {"fileChooser", [](QWidget* dlg) { static_cast<QFileDialog*>(dlg)->reject(); }},
+        {"CReselectDlg",
+         [&](QWidget* dlg) {
+             promptStayed = !CloseFromWindowSystem(dlg) && dlg->isVisible();
+             Click(dlg, "button2");  // Quit
+         }},
+    });
+    QVERIFY(closed.wait(30000));
+    QVERIFY2(user.Done(), qPrintable(user.seen.join(", ")));
+    QVERIFY(portDialogStayed);
+    QVERIFY(promptStayed);
+    QVERIFY(!ports.AnyPortOpen());
 }
 
 QTEST_MAIN(GuiRunTest)

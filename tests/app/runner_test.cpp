@@ -6,6 +6,8 @@
 #include <QtTest>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -24,6 +26,7 @@ private slots:
     void eventThreadKeepsWorkingDuringAnOperation();
     void userInputAndCloseRequestsAreDropped();
     void progressFromTheWorkerArrivesInOrder();
+    void quitWhileTheWorkerWaitsForTheEventThread();
 };
 
 void RunnerTest::eventThreadKeepsWorkingDuringAnOperation() {
@@ -102,6 +105,50 @@ void RunnerTest::progressFromTheWorkerArrivesInOrder() {
     QCOMPARE(seen, std::vector<int>(100, 1));
     QVERIFY(closedAfterHold);
     QVERIFY(frontEnd.ProgressWindow() == nullptr);
+}
+
+void RunnerTest::quitWhileTheWorkerWaitsForTheEventThread() {
+    QWidget window;
+    auto* bar = new CStatusLineBar(&window);
+    auto* view = new CRm525fwView(nullptr, &window);
+    window.show();
+    GuiFrontEnd frontEnd(&window, bar, view, nullptr);
+    frontEnd.SetProgressHoldMs(300);
+
+    // A hung runner cannot be failed from inside: a watchdog ends the test.
+    std::atomic<bool> returned{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 1000 && !returned; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (!returned) {
+            std::fprintf(stderr, "FAIL: the runner still waits for its worker after a quit\n");
+            std::_Exit(1);
+        }
+    });
+    // The application is told to quit while the final progress picture is
+    // held, that is while the worker waits inside a call to the event thread.
+    bool quitDuringHold = false;
+    QTimer::singleShot(100, [&] {
+        quitDuringHold = frontEnd.ProgressWindow() != nullptr;
+        QCoreApplication::exit(0);
+    });
+    frontEnd.RunCameraOperation([&] {
+        frontEnd.ShowProgress(0, 0, "Downloading firmware ...");
+        frontEnd.ShowProgress(2, 100, "Downloading firmware completed.");
+        frontEnd.CloseProgress();
+        frontEnd.StatusChanged("released");
+    });
+    returned = true;
+    watchdog.join();
+    QVERIFY(quitDuringHold);
+    QVERIFY(frontEnd.ProgressWindow() == nullptr);
+    QCOMPARE(bar->text(), QString("released"));
+    QVERIFY(!frontEnd.CameraOperationRunning());
+
+    // The quit is remembered until the application's loop runs again.
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
 }
 
 QTEST_MAIN(RunnerTest)

@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include "app/display_platform.h"
 #include "app/main_frame.h"
 #include "app/rm525fw_app.h"
 #include "app/rm525fw_view.h"
@@ -26,6 +27,7 @@ private slots:
     void mainWindowCoversTheScreenBelowNoButtons();
     void ctrlQClosesBeforeTheProcedureStarts();
     void closeRequestsWaitForTheProcedure();
+    void waylandSessionsRunOnXWaylandWhenItIsThere();
 };
 
 void ShellTest::viewStartsTheProcedureOnceAfterItsFirstPaint() {
@@ -115,6 +117,19 @@ void ShellTest::closeRequestsWaitForTheProcedure() {
     poll.start(20);
     QVERIFY(closed.wait(10000));
     QVERIFY(refused);
+}
+
+void ShellTest::waylandSessionsRunOnXWaylandWhenItIsThere() {
+    // QT_QPA_PLATFORM, WAYLAND_DISPLAY, DISPLAY (null: unset).
+    QCOMPARE(PreferredPlatform(nullptr, "wayland-0", ":0"), "xcb;wayland");
+    QCOMPARE(PreferredPlatform("", "wayland-0", ":1"), "xcb;wayland");
+    // No XWayland: Qt's own choice.
+    QVERIFY(PreferredPlatform(nullptr, "wayland-0", nullptr) == nullptr);
+    QVERIFY(PreferredPlatform(nullptr, "wayland-0", "") == nullptr);
+    // Plain X11, and a platform the user asked for.
+    QVERIFY(PreferredPlatform(nullptr, nullptr, ":0") == nullptr);
+    QVERIFY(PreferredPlatform("wayland", "wayland-0", ":0") == nullptr);
+    QVERIFY(PreferredPlatform("offscreen", "wayland-0", ":0") == nullptr);
 }
 
 QTEST_MAIN(ShellTest)

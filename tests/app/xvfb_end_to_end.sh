@@ -1,10 +1,21 @@
 #!/usr/bin/env bash
-# The real program on a real X server (Xvfb) against rm525cam-sim on a
-# pseudo-terminal, driven by keys the way a user would: Enter on the port
+# The real program on a real desktop: an X server (Xvfb) with a window manager
+# (openbox) that frames, decorates and places windows, against rm525cam-sim on
+# a pseudo-terminal, driven by keys the way a user would: Enter on the port
 # dialog (AUTO), a file name typed into the chooser, Enter on the success
-# prompt. Checks that the camera got the firmware and that the program then
-# ended by itself. Screenshots of the port dialog, the progress window and
-# the success prompt are kept in ARTIFACT_DIR.
+# prompt. The program is started as on a Wayland session with XWayland
+# (WAYLAND_DISPLAY and DISPLAY set, no QT_QPA_PLATFORM), so it must choose X
+# itself. On the way it checks what a user would see:
+#   - the main window's outer rectangle, frame included, is the screen;
+#   - the port dialog, the progress window and the success prompt lie where
+#     the placement rule puts their outer rectangles (within 2 px), centred
+#     on the view's size at the screen's top-left corner;
+#   - each asks the window manager for no close, minimise or maximise box
+#     (what the window manager then offers is kept), and the window
+#     manager's close key closes none of them;
+#   - Ctrl+Q, Ctrl+N and Ctrl+O pressed during the search change nothing;
+#   - the camera got the firmware and the program then ended by itself.
+# Screenshots and what the window manager reported are kept in ARTIFACT_DIR.
 #
 #   xvfb_end_to_end.sh RM525FW RM525CAM_SIM ARTIFACT_DIR
 set -euo pipefail
@@ -12,7 +23,7 @@ set -euo pipefail
 app=$1
 sim=$2
 artifacts=$3
-for tool in Xvfb xdotool xprop import; do
+for tool in Xvfb openbox xdotool xprop xwininfo import convert; do
     command -v "$tool" >/dev/null && continue
     # scripts/setup installs them all: in CI a missing one is a failure.
     [ "${CI:-}" = true ] && { echo "FAIL: $tool is not installed"; exit 1; }
@@ -20,7 +31,7 @@ for tool in Xvfb xdotool xprop import; do
     exit 77
 done
 mkdir -p "$artifacts"
-rm -f "$artifacts"/*.png
+rm -f "$artifacts"/*.png "$artifacts"/*.txt
 
 work=$(mktemp -d)
 pids=()
@@ -39,26 +50,40 @@ fail() {
 }
 
 # An X server on a display number it picks itself, free by construction.
+screen_w=1024
+screen_h=768
 exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 "${screen_w}x${screen_h}x24" -nolisten tcp >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 exec 3>&-
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || fail "Xvfb did not start"
 export DISPLAY=":$(tr -d '\n' <"$work/display")"
 
-# The camera (version 1.05) and a firmware file for it (version 1.06).
+# The window manager with its own default settings, not the user's.
+HOME="$work" XDG_CONFIG_HOME="$work/config" openbox --sm-disable >"$work/openbox.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
+    sleep 0.1
+done
+xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" ||
+    fail "the window manager did not start"
+
+# The camera (version 1.05, an ID with a byte above 0x7F) and a firmware
+# file for it (version 1.06).
 "$sim" make-firmware --model rm525 --version 0106 --out "$work/new.fw" >/dev/null
-"$sim" --model rm525 --version 0105 --prepare-ms 500 --quiet --report "$work/report" \
-    --exit-after-verified-release >"$work/sim.out" 2>"$work/sim.log" &
+"$sim" --model rm525 --version 0105 --camera-id $'SIMULATED CAMERA \xDC' --prepare-ms 500 \
+    --quiet --report "$work/report" --exit-after-verified-release >"$work/sim.out" 2>"$work/sim.log" &
 sim_pid=$!
 pids+=($sim_pid)
 for _ in $(seq 100); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
 pty=$(head -n1 "$work/sim.out")
 [ -c "$pty" ] || fail "the simulator gave no terminal"
 
-# A real X display, whatever platform the other tests run on.
-QT_QPA_PLATFORM=xcb RM525FW_NO_DEFAULT_PORTS=1 RM525FW_COM1="$pty" "$app" >"$work/app.log" 2>&1 &
+# As on a Wayland session whose compositor also serves X (XWayland).
+env -u QT_QPA_PLATFORM WAYLAND_DISPLAY=rm525fw-test-no-compositor XDG_SESSION_TYPE=wayland \
+    RM525FW_NO_DEFAULT_PORTS=1 RM525FW_COM1="$pty" "$app" >"$work/app.log" 2>&1 &
 app_pid=$!
 pids+=($app_pid)
 
@@ -85,25 +110,147 @@ wait_for() {
     return 1
 }
 
-shot() { sleep 0.3; import -window root "$artifacts/$1.png"; }
+shot() { import -window root "$artifacts/$1.png"; }
 
+# The outer rectangle of window $1, frame included, as "x y w h": the
+# window's own rectangle widened by the frame extents its window manager
+# reports (left, right, top, bottom).
+outer_rect() {
+    local info x y w h ext l=0 r=0 t=0 b=0
+    info=$(xwininfo -id "$1")
+    x=$(awk '/Absolute upper-left X/ {print $NF}' <<<"$info")
+    y=$(awk '/Absolute upper-left Y/ {print $NF}' <<<"$info")
+    w=$(awk '/^ *Width:/ {print $NF}' <<<"$info")
+    h=$(awk '/^ *Height:/ {print $NF}' <<<"$info")
+    ext=$(xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.*= *//p')
+    [ -n "$ext" ] && IFS=', ' read -r l r t b <<<"$ext"
+    echo "$((x - l)) $((y - t)) $((w + l + r)) $((h + t + b))"
+}
+
+# What window $1 (named $2) asks of the window manager and what that offers.
+# The program asks through the Motif hints, which window managers read for a
+# window's functions and decorations: $3 is the hints it must carry (moving
+# only for a dialog; moving and resizing for the main window; a title and a
+# border, no menu, no minimise or maximise box; and so no close box). What
+# openbox then offers (_NET_WM_ALLOWED_ACTIONS) is kept: it honours the
+# resizing and maximising the hints withhold, but offers closing and
+# minimising whatever a window asks, so the program itself makes closing do
+# nothing (checked below with the window manager's close key).
+check_decorations() {
+    local hints actions
+    hints=$(xprop -id "$1" _MOTIF_WM_HINTS | sed -n 's/.*= *//p')
+    actions=$(xprop -id "$1" _NET_WM_ALLOWED_ACTIONS | sed -n 's/.*= *//p')
+    echo "$2: hints $hints; allowed: $actions" >>"$artifacts/window-manager.txt"
+    [ "$hints" = "$3" ] || fail "the $2 asks the window manager for $hints, not $3"
+    if [ "$2" = "main window" ]; then
+        grep -q "_NET_WM_ACTION_RESIZE" <<<"$actions" || fail "the main window cannot be resized"
+    else
+        for action in RESIZE MAXIMIZE_HORZ MAXIMIZE_VERT; do
+            grep -q "_NET_WM_ACTION_${action}\b" <<<"$actions" &&
+                fail "the window manager offers $action on the $2: $actions"
+        done
+    fi
+    return 0
+}
+dialog_hints="0x3, 0x4, 0xa, 0x0, 0x0"
+main_hints="0x3, 0x6, 0xe, 0x0, 0x0"
+
+# The window manager's close key on window $1 (named $2, role $3) is no
+# answer: the window stays.
+check_close_key_ignored() {
+    xdotool windowfocus --sync "$1" key alt+F4
+    sleep 1
+    [ -n "$(window_with_role "$3")" ] || fail "the window manager's close key closed the $2"
+}
+
+abs() { echo $(($1 < 0 ? -$1 : $1)); }
+
+# The placement rule for a dialog of outer size w x h: centred on the view's
+# size (W x H) at the screen's top-left corner, never left of or above it.
+# Waits up to 3 s for window $1 (named $2) to get there, within 2 px: the
+# window manager may report its frame only after the window is mapped, and
+# the program then places it again.
+check_centred() {
+    local x y w h ex ey
+    for _ in $(seq 30); do
+        read -r x y w h <<<"$(outer_rect "$1")"
+        ex=$((view_w / 2 - w / 2))
+        ey=$((view_h / 2 - h / 2))
+        ((ex < 0)) && ex=0
+        ((ey < 0)) && ey=0
+        if (($(abs $((x - ex))) <= 2 && $(abs $((y - ey))) <= 2)); then
+            echo "$2: outer $x,$y ${w}x$h, rule $ex,$ey" >>"$artifacts/placement.txt"
+            return 0
+        fi
+        sleep 0.1
+    done
+    fail "the $2 lies at $x,$y (outer ${w}x$h), the rule puts it at $ex,$ey"
+}
+
+# ---- the main window and the port dialog --------------------------------------
 w=$(wait_for CPortDlg 20) || fail "no port dialog"
+main=$(window_with_role CMainFrame)
+[ -n "$main" ] || fail "no main window"
+for _ in $(seq 30); do
+    read -r mx my mw mh <<<"$(outer_rect "$main")"
+    [ "$mx $my $mw $mh" = "0 0 $screen_w $screen_h" ] && break
+    sleep 0.1
+done
+echo "main window: outer $mx,$my ${mw}x$mh" >>"$artifacts/placement.txt"
+[ "$mx $my $mw $mh" = "0 0 $screen_w $screen_h" ] ||
+    fail "the main window's outer rectangle is $mx,$my ${mw}x$mh, not the screen"
+check_decorations "$main" "main window" "$main_hints"
+
+# The view is the main window's client area below the status line. The line
+# is dialog grey down to its dark bottom border, read off the screen at the
+# client area's right edge, where no text is drawn.
+read -r cx cy cw ch <<<"$(xwininfo -id "$main" | awk '/Absolute upper-left X|Absolute upper-left Y|^ *Width:|^ *Height:/ {printf "%s ", $NF}')"
+sleep 0.5
 shot 1-port-dialog
+line_h=0
+while [ "$line_h" -lt 60 ]; do
+    pixel=$(convert "$artifacts/1-port-dialog.png" -format "%[pixel:p{$((cx + cw - 1)),$((cy + line_h))}]" info:)
+    case "$pixel" in srgb\(192,192,192\) | grey75 | gray75) line_h=$((line_h + 1)) ;; *) break ;; esac
+done
+line_h=$((line_h + 1))
+[ "$line_h" -ge 10 ] || fail "no status line found at the top of the main window ($pixel)"
+view_w=$cw
+view_h=$((ch - line_h))
+echo "view: ${view_w}x$view_h below a status line $line_h px high" >>"$artifacts/placement.txt"
+
+check_centred "$w" "port dialog"
+check_decorations "$w" "port dialog" "$dialog_hints"
+check_close_key_ignored "$w" "port dialog" CPortDlg
 xdotool windowfocus --sync "$w" key Return
 
-w=$(wait_for fileChooser 60) || fail "no file chooser"
+# ---- shortcuts while the camera is searched for --------------------------------
+sleep 0.3
+xdotool windowactivate --sync "$main" 2>/dev/null || true
+xdotool key ctrl+q ctrl+n ctrl+o
+searching_done=$(window_with_role fileChooser)
+
+w=$(wait_for fileChooser 60) || fail "no file chooser (ended after a shortcut?)"
+[ -z "$searching_done" ] || echo "note: the search had ended before the shortcuts" >>"$artifacts/placement.txt"
+sleep 0.3
 shot 2-file-chooser
 xdotool windowfocus --sync "$w" key ctrl+a
 xdotool type --delay 5 "$work/new.fw"
 xdotool key Return
 
-wait_for CProgressDlg 60 >/dev/null || fail "no progress window"
+# ---- the transfer --------------------------------------------------------------
+w=$(wait_for CProgressDlg 60) || fail "no progress window"
+check_centred "$w" "progress window"
+check_decorations "$w" "progress window" "$dialog_hints"
 # Past the preparation of the camera's memory, into the blocks.
 sleep 8
 shot 3-progress
 
 w=$(wait_for CSuccessDlg 300) || fail "no success prompt"
+check_centred "$w" "success prompt"
+check_decorations "$w" "success prompt" "$dialog_hints"
+sleep 0.3
 shot 4-success
+check_close_key_ignored "$w" "success prompt" CSuccessDlg
 xdotool windowfocus --sync "$w" key Return
 
 # The program ends by itself once the prompt is dismissed.
