@@ -24,7 +24,9 @@ using namespace rm525::gui;
 namespace {
 
 // Shows `dlg` modelessly, lets `act` press something, and returns the id
-// the dialog ended with (0 while it is still open).
+// the dialog ended with: 0 while it is still open (a check inside `act`
+// failed before its button was pressed), -1 when the window never showed.
+// Every caller compares the result, so neither case passes unseen.
 int RunAndAct(TemplateDialog& dlg, const std::function<void()>& act) {
     dlg.setResult(0);
     dlg.show();
@@ -185,23 +187,34 @@ void DialogsTest::enterPressesTheDefaultButtonAndEscapeCancels() {
 
 void DialogsTest::continuePromptPicksItsMessageAfreshOnEveryRun() {
     CContinueDlg dlg;
-    RunAndAct(dlg, [&] {
-        QVERIFY(dlg.Text(PromptDlg::kTextId)->text().startsWith("\nSelected file is wrong."));
-        dlg.Button(kIdOk)->click();
-    });
+    QCOMPARE(
+        RunAndAct(
+            dlg,
+            [&] {
+                QVERIFY(
+                    dlg.Text(PromptDlg::kTextId)->text().startsWith("\nSelected file is wrong."));
+                dlg.Button(kIdOk)->click();
+            }),
+        kIdOk);
     dlg.m_nMessage = 1;
-    RunAndAct(dlg, [&] {
-        QCOMPARE(dlg.Text(PromptDlg::kTextId)->text(),
-                 QString("\nSelected firmware matches camera version."));
-        QCOMPARE(dlg.Message(), QString("\nSelected firmware matches camera version."));
-        dlg.Button(kIdCancel)->click();
-    });
+    QCOMPARE(RunAndAct(dlg,
+                       [&] {
+                           QCOMPARE(dlg.Text(PromptDlg::kTextId)->text(),
+                                    QString("\nSelected firmware matches camera version."));
+                           QCOMPARE(dlg.Message(),
+                                    QString("\nSelected firmware matches camera version."));
+                           dlg.Button(kIdCancel)->click();
+                       }),
+             kIdCancel);
     // A text built by the update procedure is shown as it is.
     dlg.SetTextOverride("from the procedure");
-    RunAndAct(dlg, [&] {
-        QCOMPARE(dlg.Text(PromptDlg::kTextId)->text(), QString("from the procedure"));
-        dlg.Button(kIdOk)->click();
-    });
+    QCOMPARE(RunAndAct(dlg,
+                       [&] {
+                           QCOMPARE(dlg.Text(PromptDlg::kTextId)->text(),
+                                    QString("from the procedure"));
+                           dlg.Button(kIdOk)->click();
+                       }),
+             kIdOk);
 }
 
 void DialogsTest::successPromptNamesTheFileVersion() {
@@ -218,47 +231,55 @@ void DialogsTest::successPromptNamesTheFileVersion() {
 
 void DialogsTest::promptsLookGreyWithBlackText() {
     CReselectDlg dlg;
-    RunAndAct(dlg, [&] {
-        const QImage shot = dlg.grab().toImage();
-        QCOMPARE(QColor(shot.pixel(2, 2)), QColor(192, 192, 192));
-        QCOMPARE(dlg.Text(PromptDlg::kTextId)->palette().color(QPalette::WindowText),
-                 QColor(Qt::black));
-        const QString family = QFontInfo(dlg.font()).family();
-        QVERIFY2(family == "Arial" || family == "Liberation Sans", qPrintable(family));
-        QCOMPARE(dlg.font().pointSize(), 9);
-        dlg.Button(kIdOk)->click();
-    });
+    QCOMPARE(RunAndAct(
+                 dlg,
+                 [&] {
+                     const QImage shot = dlg.grab().toImage();
+                     QCOMPARE(QColor(shot.pixel(2, 2)), QColor(192, 192, 192));
+                     QCOMPARE(dlg.Text(PromptDlg::kTextId)->palette().color(QPalette::WindowText),
+                              QColor(Qt::black));
+                     const QString family = QFontInfo(dlg.font()).family();
+                     QVERIFY2(family == "Arial" || family == "Liberation Sans", qPrintable(family));
+                     QCOMPARE(dlg.font().pointSize(), 9);
+                     dlg.Button(kIdOk)->click();
+                 }),
+             kIdOk);
 }
 
 void DialogsTest::portDialogOffersAutoAndNinePorts() {
     CPortDlg dlg;
-    RunAndAct(dlg, [&] {
-        QCOMPARE(dlg.windowTitle(), QString("Quelm RM520/RM525 Zoom Camera Update Software"));
-        QCOMPARE(dlg.findChild<QGroupBox*>("group100")->title(), QString("Connect Port"));
-        QCOMPARE(ButtonLabelsInOrder(dlg), (QStringList{"button1=&OK", "button2=&Quit"}));
-        QCOMPARE(QApplication::focusWidget(), dlg.Button(kIdOk));
-        QStringList radios;
-        for (int id = CPortDlg::kFirstRadio; id <= CPortDlg::kLastRadio; ++id) {
-            auto* r = dlg.findChild<QRadioButton*>(QString("radio%1").arg(id));
-            QVERIFY(r != nullptr);
-            QCOMPARE(r->isChecked(), id == CPortDlg::kFirstRadio);
-            QCOMPARE(r->focusPolicy() & Qt::TabFocus, 0);  // only OK and Quit are tab stops
-            radios << r->text();
-        }
-        QCOMPARE(radios, (QStringList{"AUTO", "COM1", "COM2", "COM3", "COM4", "COM5", "COM6",
-                                      "COM7", "COM8", "COM9"}));
-        // Two columns: AUTO and COM1..COM5 on the left, COM6..COM9 on the right.
-        auto x = [&](int id) {
-            return dlg.findChild<QRadioButton*>(QString("radio%1").arg(id))->x();
-        };
-        QCOMPARE(x(111), x(116));
-        QVERIFY(x(117) > x(116));
-        QCOMPARE(x(117), x(120));
-        // Choosing one clears the others.
-        dlg.findChild<QRadioButton*>("radio115")->click();
-        QVERIFY(!dlg.findChild<QRadioButton*>("radio111")->isChecked());
-        dlg.Button(kIdCancel)->click();
-    });
+    QCOMPARE(
+        RunAndAct(
+            dlg,
+            [&] {
+                QCOMPARE(dlg.windowTitle(),
+                         QString("Quelm RM520/RM525 Zoom Camera Update Software"));
+                QCOMPARE(dlg.findChild<QGroupBox*>("group100")->title(), QString("Connect Port"));
+                QCOMPARE(ButtonLabelsInOrder(dlg), (QStringList{"button1=&OK", "button2=&Quit"}));
+                QCOMPARE(QApplication::focusWidget(), dlg.Button(kIdOk));
+                QStringList radios;
+                for (int id = CPortDlg::kFirstRadio; id <= CPortDlg::kLastRadio; ++id) {
+                    auto* r = dlg.findChild<QRadioButton*>(QString("radio%1").arg(id));
+                    QVERIFY(r != nullptr);
+                    QCOMPARE(r->isChecked(), id == CPortDlg::kFirstRadio);
+                    QCOMPARE(r->focusPolicy() & Qt::TabFocus, 0);  // only OK and Quit are tab stops
+                    radios << r->text();
+                }
+                QCOMPARE(radios, (QStringList{"AUTO", "COM1", "COM2", "COM3", "COM4", "COM5",
+                                              "COM6", "COM7", "COM8", "COM9"}));
+                // Two columns: AUTO and COM1..COM5 on the left, COM6..COM9 on the right.
+                auto x = [&](int id) {
+                    return dlg.findChild<QRadioButton*>(QString("radio%1").arg(id))->x();
+                };
+                QCOMPARE(x(111), x(116));
+                QVERIFY(x(117) > x(116));
+                QCOMPARE(x(117), x(120));
+                // Choosing one clears the others.
+                dlg.findChild<QRadioButton*>("radio115")->click();
+                QVERIFY(!dlg.findChild<QRadioButton*>("radio111")->isChecked());
+                dlg.Button(kIdCancel)->click();
+            }),
+        kIdCancel);
 }
 
 void DialogsTest::portDialogOkWithoutChoiceGivesAuto() {
@@ -279,11 +300,13 @@ void DialogsTest::portDialogGivesTheChosenPort() {
              kIdOk);
     QCOMPARE(dlg.m_nPort, int16_t{9});
     // Every showing starts from AUTO again.
-    RunAndAct(dlg, [&] {
-        QVERIFY(dlg.findChild<QRadioButton*>("radio111")->isChecked());
-        dlg.findChild<QRadioButton*>("radio112")->click();
-        dlg.Button(kIdOk)->click();
-    });
+    QCOMPARE(RunAndAct(dlg,
+                       [&] {
+                           QVERIFY(dlg.findChild<QRadioButton*>("radio111")->isChecked());
+                           dlg.findChild<QRadioButton*>("radio112")->click();
+                           dlg.Button(kIdOk)->click();
+                       }),
+             kIdOk);
     QCOMPARE(dlg.m_nPort, int16_t{1});
 }
 
@@ -317,23 +340,30 @@ void DialogsTest::dialogsOpenCentredOnTheViewSize() {
     Placer placer = [&](QWidget* w) { CenterDialog(w, workflow); };
 
     CContinueDlg dlg(placer);
-    RunAndAct(dlg, [&] {
-        const QRect frame = dlg.frameGeometry();
-        QCOMPARE(frame.topLeft(), QPoint(500 - frame.width() / 2, 350 - frame.height() / 2));
-        dlg.Button(kIdOk)->click();
-    });
+    QCOMPARE(RunAndAct(dlg,
+                       [&] {
+                           const QRect frame = dlg.frameGeometry();
+                           QCOMPARE(frame.topLeft(),
+                                    QPoint(500 - frame.width() / 2, 350 - frame.height() / 2));
+                           dlg.Button(kIdOk)->click();
+                       }),
+             kIdOk);
     // A dialog larger than the view goes to the screen's edge.
     workflow.m_rcView = ViewRect{0, 0, 100, 700};
-    RunAndAct(dlg, [&] {
-        QCOMPARE(dlg.frameGeometry().x(), 0);
-        QVERIFY(dlg.frameGeometry().y() > 0);
-        dlg.Button(kIdOk)->click();
-    });
+    QCOMPARE(RunAndAct(dlg,
+                       [&] {
+                           QCOMPARE(dlg.frameGeometry().x(), 0);
+                           QVERIFY(dlg.frameGeometry().y() > 0);
+                           dlg.Button(kIdOk)->click();
+                       }),
+             kIdOk);
     workflow.m_rcView = ViewRect{0, 0, 100, 50};
-    RunAndAct(dlg, [&] {
-        QCOMPARE(dlg.frameGeometry().topLeft(), QPoint(0, 0));
-        dlg.Button(kIdOk)->click();
-    });
+    QCOMPARE(RunAndAct(dlg,
+                       [&] {
+                           QCOMPARE(dlg.frameGeometry().topLeft(), QPoint(0, 0));
+                           dlg.Button(kIdOk)->click();
+                       }),
+             kIdOk);
     CenterDialog(nullptr, workflow);  // ignored
 }
 

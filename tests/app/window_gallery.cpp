@@ -27,8 +27,28 @@ namespace {
 
 QString g_folder;
 int g_saved = 0;
+int g_faults = 0;
+QList<QImage> g_pictures;
+QStringList g_names;
+
+void Fault(const QString& name, const char* what) {
+    std::fprintf(stderr, "window_gallery: %s: %s\n", qPrintable(name), what);
+    ++g_faults;
+}
+
+// Pixels dark enough to be the black text of a dialog.
+int DarkPixels(const QImage& image) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += qGray(image.pixel(x, y)) < 64;
+    return n;
+}
 
 // Shows `window`, lets the display paint it, and saves what the screen shows.
+// What was saved must be the window as drawn: its size, the light grey of
+// every dialog, some black text, and a picture unlike every other one (a
+// blank or a stale screen shows up as a repeat).
 void Save(QWidget& window, const QString& name) {
     window.show();
     window.raise();
@@ -37,10 +57,23 @@ void Save(QWidget& window, const QString& name) {
         QThread::msleep(10);
     }
     const QPixmap shot = window.screen()->grabWindow(window.winId());
+    const QImage image = shot.toImage();
+    if (image.isNull() || image.size() != window.size())
+        Fault(name, "the picture is not the size of the window");
+    else if (QColor(image.pixel(2, 2)) != QColor(192, 192, 192))
+        Fault(name, "the background is not light grey");
+    else if (DarkPixels(image) < 20)
+        Fault(name, "no text to be seen");
+    for (int i = 0; i < g_pictures.size(); ++i) {
+        if (g_pictures[i] == image)
+            Fault(name, qPrintable("the same picture as " + g_names[i]));
+    }
+    g_pictures << image;
+    g_names << name;
     if (shot.save(g_folder + "/" + name + ".png"))
         ++g_saved;
     else
-        std::fprintf(stderr, "window_gallery: could not save %s\n", qPrintable(name));
+        Fault(name, "could not be saved");
     window.hide();
 }
 
@@ -106,5 +139,5 @@ int main(int argc, char** argv) {
     Save(about, "CAboutDlg");
 
     std::printf("window_gallery: %d pictures in %s\n", g_saved, qPrintable(g_folder));
-    return g_saved == 13 ? 0 : 1;
+    return g_saved == 13 && g_faults == 0 ? 0 : 1;
 }

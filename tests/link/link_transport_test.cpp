@@ -63,6 +63,7 @@ TEST(TransportOpen, FailuresKeepTheSystemErrorAndOpenNothing) {
 }
 
 TEST_F(TransportTest, ReceiveOfNothingWaitsItsTimeAndLeavesTheCount) {
+    line->claimedInput = 1;  // a purge asked for would show in the log
     link.receiveCount() = 5;
     const uint32_t start = clock.NowMs();
     EXPECT_EQ(link.Receive(3000), 7u);
@@ -77,21 +78,32 @@ TEST_F(TransportTest, ShortReceiveKeepsWhatArrivedAndDropsTheRest) {
         first[size_t(i)] = uint8_t(i + 1);
     line->Answer(first);
     line->Answer({0xAA, 0xBB}, 200);  // stray bytes after a long pause
+    line->claimedInput = 1;
     link.receiveCount() = 257;
     EXPECT_EQ(link.Receive(2000), 7u);
     ASSERT_EQ(link.receiveCount(), 100);
     EXPECT_TRUE(std::equal(first.begin(), first.end(), link.receiveBuffer()));
     // The read ended 30 ms after the last byte, well before the time-out.
     EXPECT_LT(clock.NowMs(), line->incoming.front().first);
+    // Then the input queue, and only it, was discarded.
+    ASSERT_EQ(Count(WireEvent::Purge), 1);
+    EXPECT_EQ(line->events.back().kind, WireEvent::Purge);
+    EXPECT_EQ(line->events.back().bytes, std::vector<uint8_t>{kPurgeInput});
 }
 
 TEST_F(TransportTest, TransmitWaitsForTheOutputQueueToEmpty) {
     line->outQueueReadings = {4, 4, 3, 2, 0};
     link.transmitBuffer()[0] = 0x42;
     link.transmitCount() = 1;
+    clock.sleeps = 0;
+    const uint32_t start = clock.NowMs();
     EXPECT_EQ(link.Transmit(200), 0u);
     EXPECT_EQ(line->AllWritten(), std::vector<uint8_t>{0x42});
-    EXPECT_GT(clock.sleeps, 0);  // it slept between polls rather than spinning
+    // It slept between its polls rather than spinning: four readings showed
+    // bytes still queued, and each was followed by a pause of the clock.
+    EXPECT_GE(clock.sleeps, 4);
+    EXPECT_GE(clock.NowMs() - start, 4u);
+    EXPECT_TRUE(line->outQueueReadings.empty());
 }
 
 TEST_F(TransportTest, TransmitGivesUpWhenTheQueueDoesNotEmptyAndWritesNothing) {
@@ -118,6 +130,7 @@ TEST_F(TransportTest, RateIndexOutOfRangeChangesNothing) {
     ASSERT_EQ(link.SetHostRate(3), 0u);
     EXPECT_EQ(line->line.baudRate, 38400u);
     line->events.clear();
+    line->claimedInput = 1;  // a purge asked for would show in the log
     EXPECT_EQ(link.SetHostRate(0), 1u);
     EXPECT_EQ(link.SetHostRate(6), 1u);
     EXPECT_TRUE(line->events.empty());

@@ -60,6 +60,12 @@ struct ScriptedLine {
     bool failReads = false;
     bool failWrites = false;
     int shortWriteBy = 0;
+    // Bytes the line claims are waiting in the input queue on top of those
+    // that have arrived. The link purges a queue only when it is told the
+    // queue holds bytes, so with a claim every input purge it asks for
+    // reaches the port and the log, and a test can see one that should not
+    // have been asked for.
+    uint32_t claimedInput = 0;
 
     // Queues `bytes` to arrive from `delay` ms from now, one per millisecond.
     void Answer(const std::vector<uint8_t>& bytes, uint32_t delay = 1) {
@@ -117,7 +123,7 @@ public:
     }
     bool ClearError(ErrorState* state) override {
         state->errors = 0;
-        state->inQueue = uint32_t(line_->Arrived());
+        state->inQueue = uint32_t(line_->Arrived()) + line_->claimedInput;
         state->outQueue = 0;
         if (!line_->outQueueReadings.empty()) {
             state->outQueue = line_->outQueueReadings.front();
