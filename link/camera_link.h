@@ -114,6 +114,7 @@ private:
     bool SetReadTimeouts(uint32_t totalMs);
     bool SetWriteTimeouts();
     LinkStatus WaitOutputQueue(uint32_t timeoutMs);
+    LinkStatus ReadAnswerByte(uint32_t timeoutMs, uint8_t* b);
     void SleepUntilNotBefore(uint32_t timeMs);
     bool StartCommand(uint8_t code, uint16_t param1, uint16_t param2);
     void SimpleCommand(uint8_t code, uint16_t param1, uint16_t param2, uint32_t waitMs);
