@@ -12,10 +12,14 @@
 
 #include "app/center_dialog.h"
 #include "app/dialog_look.h"
+#include "app/gui_front_end.h"
 #include "app/port_dialog.h"
 #include "app/prompt_dialogs.h"
+#include "app/rm525fw_view.h"
+#include "app/status_line_bar.h"
 #include "link/clock.h"
 #include "link/serial_port.h"
+#include "workflow/prompt_text.h"
 #include "workflow/update_workflow.h"
 
 using namespace rm525;
@@ -74,6 +78,50 @@ public:
     void Repaint() override {}
 };
 
+// What a prompt window showed while it ran.
+struct SeenPrompt {
+    QString objectName, title, text;
+    QStringList buttons;
+    bool defaultIsOk = false;
+    bool focusOnDefault = false;
+    bool closeBox = true;
+};
+
+// Runs a prompt the way the program does: the update procedure's text for
+// `kind` and `selector`, through GuiFrontEnd::RunPrompt, modal. Notes what the
+// window showed and presses button `press`; a window that lacks it is closed,
+// so a wrong prompt ends the run instead of holding it open.
+PromptResult RunAsTheProgramDoes(PromptKind kind, int16_t selector, const VersionChars& version,
+                                 int press, SeenPrompt* seen) {
+    QWidget window;
+    auto* bar = new CStatusLineBar(&window);
+    auto* view = new CRm525fwView(nullptr, &window);
+    window.resize(400, 200);
+    GuiFrontEnd frontEnd(&window, bar, view, nullptr);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dlg = qobject_cast<PromptDlg*>(QApplication::activeModalWidget());
+        if (dlg == nullptr || !dlg->isVisible())
+            return;
+        poll.stop();
+        seen->objectName = dlg->objectName();
+        seen->title = dlg->windowTitle();
+        seen->text = dlg->Text(PromptDlg::kTextId)->text();
+        seen->buttons = ButtonLabelsInOrder(*dlg);
+        auto* def = qobject_cast<QPushButton*>(dlg->Button(kIdOk));
+        seen->defaultIsOk = def != nullptr && def->isDefault();
+        seen->focusOnDefault = def != nullptr && dlg->focusWidget() == def;
+        seen->closeBox = (dlg->windowFlags() & Qt::WindowCloseButtonHint) ||
+                         !(dlg->windowFlags() & Qt::CustomizeWindowHint);
+        if (QAbstractButton* b = dlg->Button(press))
+            b->click();
+        else
+            dlg->close();
+    });
+    poll.start(10);
+    return frontEnd.RunPrompt(kind, selector, PromptText(kind, selector, version));
+}
+
 }  // namespace
 
 class DialogsTest : public QObject {
@@ -124,26 +172,13 @@ void DialogsTest::promptsShowTheirMessageAndButtons_data() {
                                << QStringList{"button1=Exit"};
 }
 
+// A prompt as the front end builds it, holding the procedure's text.
 static std::unique_ptr<PromptDlg> MakePromptFor(int kind, int selector) {
-    switch (static_cast<PromptKind>(kind)) {
-        case PromptKind::Continue: {
-            auto d = std::make_unique<CContinueDlg>();
-            d->m_nMessage = static_cast<int16_t>(selector);
-            return d;
-        }
-        case PromptKind::Reselect:
-            return std::make_unique<CReselectDlg>();
-        case PromptKind::Success:
-            return std::make_unique<CSuccessDlg>(VersionChars{'0', '1', '0', '6'});
-        case PromptKind::Failure: {
-            auto d = std::make_unique<CFailureDlg>();
-            d->m_nMessage = static_cast<int16_t>(selector);
-            return d;
-        }
-        case PromptKind::NoCamera:
-            break;
-    }
-    return std::make_unique<CNoCameraDlg>();
+    const auto k = static_cast<PromptKind>(kind);
+    auto dlg = MakePrompt(k);
+    dlg->SetText(QString::fromStdString(
+        PromptText(k, static_cast<int16_t>(selector), VersionChars{'0', '1', '0', '6'})));
+    return dlg;
 }
 
 void DialogsTest::promptsShowTheirMessageAndButtons() {
@@ -151,20 +186,17 @@ void DialogsTest::promptsShowTheirMessageAndButtons() {
     QFETCH(int, selector);
     QFETCH(QString, text);
     QFETCH(QStringList, buttons);
-    auto dlg = MakePromptFor(kind, selector);
-    const int result = RunAndAct(*dlg, [&] {
-        QCOMPARE(dlg->windowTitle(), QString("Quelm RM520/RM525 Zoom Camera Update Software"));
-        QCOMPARE(dlg->Text(PromptDlg::kTextId)->text(), text);
-        QCOMPARE(ButtonLabelsInOrder(*dlg), buttons);
-        auto* def = qobject_cast<QPushButton*>(dlg->Button(kIdOk));
-        QVERIFY(def->isDefault());
-        QCOMPARE(QApplication::focusWidget(), def);
-        // No close box: the user leaves only by the buttons.
-        QVERIFY(!(dlg->windowFlags() & Qt::WindowCloseButtonHint));
-        QVERIFY(dlg->windowFlags() & Qt::CustomizeWindowHint);
-        dlg->Button(kIdOk)->click();
-    });
-    QCOMPARE(result, kIdOk);
+    SeenPrompt seen;
+    const PromptResult result = RunAsTheProgramDoes(
+        static_cast<PromptKind>(kind), static_cast<int16_t>(selector), {}, kIdOk, &seen);
+    QCOMPARE(result, PromptResult::Ok);
+    QCOMPARE(seen.title, QString("Quelm RM520/RM525 Zoom Camera Update Software"));
+    QCOMPARE(seen.text, text);
+    QCOMPARE(seen.buttons, buttons);
+    QVERIFY(seen.defaultIsOk);
+    QVERIFY(seen.focusOnDefault);
+    // No close box: the user leaves only by the buttons.
+    QVERIFY(!seen.closeBox);
 }
 
 void DialogsTest::enterPressesTheDefaultButtonAndEscapeCancels_data() {
@@ -186,7 +218,10 @@ void DialogsTest::enterPressesTheDefaultButtonAndEscapeCancels() {
 }
 
 void DialogsTest::continuePromptPicksItsMessageAfreshOnEveryRun() {
+    // One prompt object run twice, as the procedure reuses its Continue
+    // prompt: each run shows the text it was given last.
     CContinueDlg dlg;
+    dlg.SetText(QString::fromStdString(PromptText(PromptKind::Continue, 0, {})));
     QCOMPARE(
         RunAndAct(
             dlg,
@@ -196,37 +231,30 @@ void DialogsTest::continuePromptPicksItsMessageAfreshOnEveryRun() {
                 dlg.Button(kIdOk)->click();
             }),
         kIdOk);
-    dlg.m_nMessage = 1;
+    dlg.SetText(QString::fromStdString(PromptText(PromptKind::Continue, 1, {})));
     QCOMPARE(RunAndAct(dlg,
                        [&] {
                            QCOMPARE(dlg.Text(PromptDlg::kTextId)->text(),
-                                    QString("\nSelected firmware matches camera version."));
-                           QCOMPARE(dlg.Message(),
                                     QString("\nSelected firmware matches camera version."));
                            dlg.Button(kIdCancel)->click();
                        }),
              kIdCancel);
-    // A text built by the update procedure is shown as it is.
-    dlg.SetTextOverride("from the procedure");
-    QCOMPARE(RunAndAct(dlg,
-                       [&] {
-                           QCOMPARE(dlg.Text(PromptDlg::kTextId)->text(),
-                                    QString("from the procedure"));
-                           dlg.Button(kIdOk)->click();
-                       }),
-             kIdOk);
+    // Through the front end, Quit is Cancel.
+    SeenPrompt seen;
+    QCOMPARE(RunAsTheProgramDoes(PromptKind::Continue, 1, {}, kIdCancel, &seen),
+             PromptResult::Cancel);
+    QCOMPARE(seen.objectName, QString("CContinueDlg"));
 }
 
 void DialogsTest::successPromptNamesTheFileVersion() {
-    CSuccessDlg dlg(VersionChars{'9', '1', '0', 'A'});
-    const int result = RunAndAct(dlg, [&] {
-        QCOMPARE(dlg.Text(PromptDlg::kTextId)->text(),
-                 QString("Firmware 1.0A was successfully installed in your Quelm Vivid "
-                         "Imagework RM520/RM525 Zoom Camera!"));
-        QCOMPARE(ButtonLabelsInOrder(dlg), QStringList{"button1=OK"});
-        QTest::keyClick(&dlg, Qt::Key_Return);
-    });
-    QCOMPARE(result, kIdOk);
+    SeenPrompt seen;
+    QCOMPARE(
+        RunAsTheProgramDoes(PromptKind::Success, 0, VersionChars{'9', '1', '0', 'A'}, kIdOk, &seen),
+        PromptResult::Ok);
+    QCOMPARE(seen.objectName, QString("CSuccessDlg"));
+    QCOMPARE(seen.text, QString("Firmware 1.0A was successfully installed in your Quelm Vivid "
+                                "Imagework RM520/RM525 Zoom Camera!"));
+    QCOMPARE(seen.buttons, QStringList{"button1=OK"});
 }
 
 void DialogsTest::promptsLookGreyWithBlackText() {

@@ -19,6 +19,7 @@
 #include "app/progress_dialog.h"
 #include "app/prompt_dialogs.h"
 #include "res/messages.h"
+#include "workflow/prompt_text.h"
 
 using namespace rm525;
 using namespace rm525::gui;
@@ -99,22 +100,25 @@ int main(int argc, char** argv) {
     CPortDlg port(Centre);
     Save(port, "CPortDlg");
 
-    CContinueDlg wrongFile(Centre);
-    Save(wrongFile, "CContinueDlg-0-wrong-file");
-    CContinueDlg sameVersion(Centre);
-    sameVersion.m_nMessage = 1;
-    Save(sameVersion, "CContinueDlg-1-same-version");
-    CReselectDlg reselect(Centre);
-    Save(reselect, "CReselectDlg");
-    CSuccessDlg success(VersionChars{'0', '1', '0', '6'}, Centre);
-    Save(success, "CSuccessDlg");
-    CFailureDlg failed(Centre);
-    Save(failed, "CFailureDlg-0-update-failed");
-    CFailureDlg memory(Centre);
-    memory.m_nMessage = 1;
-    Save(memory, "CFailureDlg-1-memory-error");
-    CNoCameraDlg noCamera(Centre);
-    Save(noCamera, "CNoCameraDlg");
+    // Each prompt as the program shows it: built by kind, holding the
+    // update procedure's text.
+    const struct {
+        PromptKind kind;
+        int16_t selector;
+        const char* name;
+    } prompts[] = {{PromptKind::Continue, 0, "CContinueDlg-0-wrong-file"},
+                   {PromptKind::Continue, 1, "CContinueDlg-1-same-version"},
+                   {PromptKind::Reselect, 0, "CReselectDlg"},
+                   {PromptKind::Success, 0, "CSuccessDlg"},
+                   {PromptKind::Failure, 0, "CFailureDlg-0-update-failed"},
+                   {PromptKind::Failure, 1, "CFailureDlg-1-memory-error"},
+                   {PromptKind::NoCamera, 0, "CNoCameraDlg"}};
+    for (const auto& p : prompts) {
+        auto dlg = MakePrompt(p.kind, Centre);
+        dlg->SetText(QString::fromStdString(
+            PromptText(p.kind, p.selector, VersionChars{'0', '1', '0', '6'})));
+        Save(*dlg, p.name);
+    }
 
     const Artwork art = Artwork::Load();
     CProgressDlg progress(art.DigitsLoaded() ? &art.digits : nullptr, Centre, nullptr);
