@@ -85,7 +85,6 @@ public:
 
     // ---- state, for the layers above and for tests --------------------------
     LinkStatus status() const { return status_; }
-    void setStatus(LinkStatus s) { status_ = s; }
     bool portOpen() const { return port_ != nullptr; }
     int hostRateIndex() const { return hostRateIndex_; }
     int currentCameraRateIndex() const { return currentCameraRate_; }
@@ -95,7 +94,7 @@ public:
     void setCommandAttempts(int16_t n) { commandAttempts_ = n; }
     uint32_t lastActivity() const { return lastActivity_; }
     const uint8_t* commandFrame() const { return frame_; }
-    uint8_t* statusBlock() { return statusBlock_; }
+    const uint8_t* statusBlock() const { return statusBlock_; }
     const char* cameraId() const { return cameraId_; }
     uint8_t* transmitBuffer() { return txBuffer_.get(); }
     uint8_t* receiveBuffer() { return rxBuffer_.get(); }
