@@ -33,13 +33,14 @@ TEST(SystemClockTest, SleepsUntilTheTargetAndNotForAPastOne) {
     EXPECT_GE(clock.NowMs() - start, 50u);
 
     // Targets behind the clock are reached already; waiting for them would
-    // mean waiting for the 32-bit clock to wrap. The last two lie half the
-    // clock's range behind, one second either side of the boundary between
-    // "ahead" and "behind", so a tick or two of drift cannot move them across.
+    // mean waiting for the 32-bit clock to wrap. Besides one just behind: one
+    // a minute short of half the clock's range behind (well clear of the
+    // boundary between "ahead" and "behind", however slowly the thread
+    // starts), and one a quarter of the range behind.
     const uint32_t before = clock.NowMs();
-    EXPECT_TRUE(ReturnsWithin(clock, before - 10, std::chrono::milliseconds(500)));
-    EXPECT_TRUE(ReturnsWithin(clock, before + 0x8000'0000u + 1000, std::chrono::milliseconds(500)));
-    EXPECT_TRUE(ReturnsWithin(clock, before + 0xC000'0000u, std::chrono::milliseconds(500)));
+    EXPECT_TRUE(ReturnsWithin(clock, before - 10, std::chrono::seconds(5)));
+    EXPECT_TRUE(ReturnsWithin(clock, before + 0x8000'0000u + 60'000, std::chrono::seconds(5)));
+    EXPECT_TRUE(ReturnsWithin(clock, before + 0xC000'0000u, std::chrono::seconds(5)));
     // And a target just short of that boundary lies ahead: it is slept for.
     EXPECT_FALSE(ReturnsWithin(clock, before + 0x7FFF'0000u, std::chrono::milliseconds(100)));
 }
