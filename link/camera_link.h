@@ -96,10 +96,6 @@ public:
     const uint8_t* commandFrame() const { return frame_; }
     const uint8_t* statusBlock() const { return statusBlock_; }
     const char* cameraId() const { return cameraId_; }
-    uint8_t* transmitBuffer() { return txBuffer_.get(); }
-    uint8_t* receiveBuffer() { return rxBuffer_.get(); }
-    uint16_t& transmitCount() { return txCount_; }
-    uint16_t& receiveCount() { return rxCount_; }
     void setPacketLength(int16_t n) { packetLength_ = n; }
     // Why ports could not be opened during the last Connect (or OpenPort).
     const std::vector<OpenFailure>& openFailures() const { return openFailures_; }
