@@ -54,29 +54,6 @@ private:
     Placer placer_;
 };
 
-std::unique_ptr<PromptDlg> MakePrompt(PromptKind kind, int16_t selector, Placer placer,
-                                      QWidget* parent) {
-    switch (kind) {
-        case PromptKind::Continue: {
-            auto dlg = std::make_unique<CContinueDlg>(std::move(placer), parent);
-            dlg->m_nMessage = selector;
-            return dlg;
-        }
-        case PromptKind::Reselect:
-            return std::make_unique<CReselectDlg>(std::move(placer), parent);
-        case PromptKind::Success:
-            return std::make_unique<CSuccessDlg>(VersionChars{}, std::move(placer), parent);
-        case PromptKind::Failure: {
-            auto dlg = std::make_unique<CFailureDlg>(std::move(placer), parent);
-            dlg->m_nMessage = selector;
-            return dlg;
-        }
-        case PromptKind::NoCamera:
-            break;
-    }
-    return std::make_unique<CNoCameraDlg>(std::move(placer), parent);
-}
-
 }  // namespace
 
 QStringList NameFiltersFromFilterText(const std::string& filter) {
@@ -143,9 +120,11 @@ int16_t GuiFrontEnd::ChooseFile(const std::string& filter, const std::string& in
     return choose_result::kChosen;
 }
 
-PromptResult GuiFrontEnd::RunPrompt(PromptKind kind, int16_t selector, const std::string& text) {
-    std::unique_ptr<PromptDlg> dlg = MakePrompt(kind, selector, DialogPlacer(), mainWindow_);
-    dlg->SetTextOverride(ShownText(text));
+// The text comes from the update procedure; the selector chose it there.
+PromptResult GuiFrontEnd::RunPrompt(PromptKind kind, int16_t /*selector*/,
+                                    const std::string& text) {
+    std::unique_ptr<PromptDlg> dlg = MakePrompt(kind, DialogPlacer(), mainWindow_);
+    dlg->SetText(ShownText(text));
     return dlg->exec() == kIdOk ? PromptResult::Ok : PromptResult::Cancel;
 }
 

@@ -2,10 +2,6 @@
 
 #include <QLabel>
 
-#include "app/dialog_look.h"
-#include "res/messages.h"
-#include "workflow/prompt_text.h"
-
 namespace rm525::gui {
 
 namespace {
@@ -44,41 +40,53 @@ const DialogTemplate kNoCameraTemplate{kFontPoints,
 
 }  // namespace
 
-PromptDlg::PromptDlg(PromptKind kind, const DialogTemplate& tmpl, Placer placer, QWidget* parent)
-    : TemplateDialog(tmpl, std::move(placer), parent), kind_(kind) {}
+PromptDlg::PromptDlg(const DialogTemplate& tmpl, Placer placer, QWidget* parent)
+    : TemplateDialog(tmpl, std::move(placer), parent) {}
 
 void PromptDlg::OnInitDialog() {
-    const std::string_view message = res::LoadMessage(MessageForPrompt(kind_, Selector()));
-    m_strMessage = QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size()));
-    const QString built = ShownText(PromptText(kind_, Selector(), FileVersion()));
-    Text(kTextId)->setText(override_.isNull() ? built : override_);
+    Text(kTextId)->setText(m_strMessage);
     TemplateDialog::OnInitDialog();
 }
 
 CContinueDlg::CContinueDlg(Placer placer, QWidget* parent)
-    : PromptDlg(PromptKind::Continue, kContinueTemplate, std::move(placer), parent) {
+    : PromptDlg(kContinueTemplate, std::move(placer), parent) {
     setObjectName(QStringLiteral("CContinueDlg"));
 }
 
 CReselectDlg::CReselectDlg(Placer placer, QWidget* parent)
-    : PromptDlg(PromptKind::Reselect, kReselectTemplate, std::move(placer), parent) {
+    : PromptDlg(kReselectTemplate, std::move(placer), parent) {
     setObjectName(QStringLiteral("CReselectDlg"));
 }
 
-CSuccessDlg::CSuccessDlg(VersionChars fileVersion, Placer placer, QWidget* parent)
-    : PromptDlg(PromptKind::Success, kSuccessTemplate, std::move(placer), parent),
-      fileVersion_(fileVersion) {
+CSuccessDlg::CSuccessDlg(Placer placer, QWidget* parent)
+    : PromptDlg(kSuccessTemplate, std::move(placer), parent) {
     setObjectName(QStringLiteral("CSuccessDlg"));
 }
 
 CFailureDlg::CFailureDlg(Placer placer, QWidget* parent)
-    : PromptDlg(PromptKind::Failure, kFailureTemplate, std::move(placer), parent) {
+    : PromptDlg(kFailureTemplate, std::move(placer), parent) {
     setObjectName(QStringLiteral("CFailureDlg"));
 }
 
 CNoCameraDlg::CNoCameraDlg(Placer placer, QWidget* parent)
-    : PromptDlg(PromptKind::NoCamera, kNoCameraTemplate, std::move(placer), parent) {
+    : PromptDlg(kNoCameraTemplate, std::move(placer), parent) {
     setObjectName(QStringLiteral("CNoCameraDlg"));
+}
+
+std::unique_ptr<PromptDlg> MakePrompt(PromptKind kind, Placer placer, QWidget* parent) {
+    switch (kind) {
+        case PromptKind::Continue:
+            return std::make_unique<CContinueDlg>(std::move(placer), parent);
+        case PromptKind::Reselect:
+            return std::make_unique<CReselectDlg>(std::move(placer), parent);
+        case PromptKind::Success:
+            return std::make_unique<CSuccessDlg>(std::move(placer), parent);
+        case PromptKind::Failure:
+            return std::make_unique<CFailureDlg>(std::move(placer), parent);
+        case PromptKind::NoCamera:
+            break;
+    }
+    return std::make_unique<CNoCameraDlg>(std::move(placer), parent);
 }
 
 }  // namespace rm525::gui

@@ -85,7 +85,6 @@ public:
 
     // ---- state, for the layers above and for tests --------------------------
     LinkStatus status() const { return status_; }
-    void setStatus(LinkStatus s) { status_ = s; }
     bool portOpen() const { return port_ != nullptr; }
     int hostRateIndex() const { return hostRateIndex_; }
     int currentCameraRateIndex() const { return currentCameraRate_; }
@@ -95,12 +94,8 @@ public:
     void setCommandAttempts(int16_t n) { commandAttempts_ = n; }
     uint32_t lastActivity() const { return lastActivity_; }
     const uint8_t* commandFrame() const { return frame_; }
-    uint8_t* statusBlock() { return statusBlock_; }
+    const uint8_t* statusBlock() const { return statusBlock_; }
     const char* cameraId() const { return cameraId_; }
-    uint8_t* transmitBuffer() { return txBuffer_.get(); }
-    uint8_t* receiveBuffer() { return rxBuffer_.get(); }
-    uint16_t& transmitCount() { return txCount_; }
-    uint16_t& receiveCount() { return rxCount_; }
     void setPacketLength(int16_t n) { packetLength_ = n; }
     // Why ports could not be opened during the last Connect (or OpenPort).
     const std::vector<OpenFailure>& openFailures() const { return openFailures_; }
@@ -114,6 +109,7 @@ private:
     bool SetReadTimeouts(uint32_t totalMs);
     bool SetWriteTimeouts();
     LinkStatus WaitOutputQueue(uint32_t timeoutMs);
+    LinkStatus ReadAnswerByte(uint32_t timeoutMs, uint8_t* b);
     void SleepUntilNotBefore(uint32_t timeMs);
     bool StartCommand(uint8_t code, uint16_t param1, uint16_t param2);
     void SimpleCommand(uint8_t code, uint16_t param1, uint16_t param2, uint32_t waitMs);

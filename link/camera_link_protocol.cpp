@@ -56,36 +56,37 @@ LinkStatus CameraLink::SendCommand() {
     }
 }
 
-LinkStatus CameraLink::WaitAck(uint8_t ackByte, uint8_t nakByte) {
-    namespace ls = link_status;
+// One byte from the camera, each keep-alive restarting the wait for it.
+LinkStatus CameraLink::ReadAnswerByte(uint32_t timeoutMs, uint8_t* b) {
     for (;;) {
         rxCount_ = 1;
-        if (const LinkStatus s = Receive(kAnswerTimeoutMs); s != ls::kOk)
+        if (const LinkStatus s = Receive(timeoutMs); s != link_status::kOk)
             return s;
-        const uint8_t b = rxBuffer_[0];
-        if (b == ackByte)
-            return ls::kOk;
-        if (b == protocol::kBusy)
-            return ls::kBusy;
-        if (b == kKeepAlive)
-            continue;
-        return b == nakByte ? ls::kRefused : ls::kTimeout;
+        if (rxBuffer_[0] != kKeepAlive) {
+            *b = rxBuffer_[0];
+            return link_status::kOk;
+        }
     }
+}
+
+LinkStatus CameraLink::WaitAck(uint8_t ackByte, uint8_t nakByte) {
+    namespace ls = link_status;
+    uint8_t b = 0;
+    if (const LinkStatus s = ReadAnswerByte(kAnswerTimeoutMs, &b); s != ls::kOk)
+        return s;
+    if (b == ackByte)
+        return ls::kOk;
+    if (b == protocol::kBusy)
+        return ls::kBusy;
+    return b == nakByte ? ls::kRefused : ls::kTimeout;
 }
 
 LinkStatus CameraLink::WaitCompletion(uint32_t timeoutMs) {
     using namespace link_status;
-    LinkStatus result;
-    for (;;) {
-        rxCount_ = 1;
-        result = Receive(timeoutMs);
-        if (result != kOk)
-            break;
-        if (rxBuffer_[0] == kKeepAlive)
-            continue;
-        result = rxBuffer_[0] == kDone ? kOk : kCameraFailed;
-        break;
-    }
+    uint8_t b = 0;
+    LinkStatus result = ReadAnswerByte(timeoutMs, &b);
+    if (result == kOk)
+        result = b == kDone ? kOk : kCameraFailed;
     lastActivity_ = NowMs();
     return result;
 }
@@ -125,16 +126,11 @@ LinkStatus CameraLink::ReceiveBlock(uint8_t* dst, int count) {
         return kTimeout;
     count = std::clamp(count, 0, packetLength_ - 1);
     if (startByteFlag_) {
-        for (;;) {
-            rxCount_ = 1;
-            if (const LinkStatus s = Receive(kAnswerTimeoutMs); s != kOk)
-                return s;
-            if (rxBuffer_[0] == kKeepAlive)
-                continue;
-            if (rxBuffer_[0] != kStartOfData)
-                return kRefused;
-            break;
-        }
+        uint8_t b = 0;
+        if (const LinkStatus s = ReadAnswerByte(kAnswerTimeoutMs, &b); s != kOk)
+            return s;
+        if (b != kStartOfData)
+            return kRefused;
     }
     const int n = packetLength_;
     for (int attemptsLeft = kPacketAttempts;;) {

@@ -65,7 +65,12 @@ LinkStatus CameraLink::OpenPort(int portNumber) {
     }
     ErrorState state;
     LineSettings line;
-    auto fail = [&port](LinkStatus s) {
+    // A port that opened but cannot be set up is closed again, and why is
+    // kept, as for one that did not open, so the front end can say so.
+    errno = 0;
+    auto fail = [&](LinkStatus s) {
+        failure.systemError = errno != 0 ? errno : EIO;
+        openFailures_.push_back(failure);
         port->Close();
         return s;
     };

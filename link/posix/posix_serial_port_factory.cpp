@@ -56,7 +56,9 @@ std::unique_ptr<SerialPort> PosixSerialPortFactory::Open(int portNumber, OpenFai
     } else {
         port = OpenSerialDevice(why.device, &why.systemError);
     }
-    if (!port && failure != nullptr) {
+    // The device is named on success too: should the port fail while the
+    // link sets it up, the reason can still name it.
+    if (failure != nullptr) {
         *failure = why;
     }
     return port;

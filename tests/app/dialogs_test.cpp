@@ -12,10 +12,14 @@
 
 #include "app/center_dialog.h"
 #include "app/dialog_look.h"
+#include "app/gui_front_end.h"
 #include "app/port_dialog.h"
 #include "app/prompt_dialogs.h"
+#include "app/rm525fw_view.h"
+#include "app/status_line_bar.h"
 #include "link/clock.h"
 #include "link/serial_port.h"
+#include "workflow/prompt_text.h"
 #include "workflow/update_workflow.h"
 
 using namespace rm525;
@@ -24,7 +28,9 @@ using namespace rm525::gui;
 namespace {
 
 // Shows `dlg` modelessly, lets `act` press something, and returns the id
-// the dialog ended with (0 while it is still open).
+// the dialog ended with: 0 while it is still open (a check inside `act`
+// failed before its button was pressed), -1 when the window never showed.
+// Every caller compares the result, so neither case passes unseen.
 int RunAndAct(TemplateDialog& dlg, const std::function<void()>& act) {
     dlg.setResult(0);
     dlg.show();
@@ -71,6 +77,50 @@ public:
     void SetBusyCursor(bool) override {}
     void Repaint() override {}
 };
+
+// What a prompt window showed while it ran.
+struct SeenPrompt {
+    QString objectName, title, text;
+    QStringList buttons;
+    bool defaultIsOk = false;
+    bool focusOnDefault = false;
+    bool closeBox = true;
+};
+
+// Runs a prompt the way the program does: the update procedure's text for
+// `kind` and `selector`, through GuiFrontEnd::RunPrompt, modal. Notes what the
+// window showed and presses button `press`; a window that lacks it is closed,
+// so a wrong prompt ends the run instead of holding it open.
+PromptResult RunAsTheProgramDoes(PromptKind kind, int16_t selector, const VersionChars& version,
+                                 int press, SeenPrompt* seen) {
+    QWidget window;
+    auto* bar = new CStatusLineBar(&window);
+    auto* view = new CRm525fwView(nullptr, &window);
+    window.resize(400, 200);
+    GuiFrontEnd frontEnd(&window, bar, view, nullptr);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dlg = qobject_cast<PromptDlg*>(QApplication::activeModalWidget());
+        if (dlg == nullptr || !dlg->isVisible())
+            return;
+        poll.stop();
+        seen->objectName = dlg->objectName();
+        seen->title = dlg->windowTitle();
+        seen->text = dlg->Text(PromptDlg::kTextId)->text();
+        seen->buttons = ButtonLabelsInOrder(*dlg);
+        auto* def = qobject_cast<QPushButton*>(dlg->Button(kIdOk));
+        seen->defaultIsOk = def != nullptr && def->isDefault();
+        seen->focusOnDefault = def != nullptr && dlg->focusWidget() == def;
+        seen->closeBox = (dlg->windowFlags() & Qt::WindowCloseButtonHint) ||
+                         !(dlg->windowFlags() & Qt::CustomizeWindowHint);
+        if (QAbstractButton* b = dlg->Button(press))
+            b->click();
+        else
+            dlg->close();
+    });
+    poll.start(10);
+    return frontEnd.RunPrompt(kind, selector, PromptText(kind, selector, version));
+}
 
 }  // namespace
 
@@ -122,26 +172,13 @@ void DialogsTest::promptsShowTheirMessageAndButtons_data() {
                                << QStringList{"button1=Exit"};
 }
 
+// A prompt as the front end builds it, holding the procedure's text.
 static std::unique_ptr<PromptDlg> MakePromptFor(int kind, int selector) {
-    switch (static_cast<PromptKind>(kind)) {
-        case PromptKind::Continue: {
-            auto d = std::make_unique<CContinueDlg>();
-            d->m_nMessage = static_cast<int16_t>(selector);
-            return d;
-        }
-        case PromptKind::Reselect:
-            return std::make_unique<CReselectDlg>();
-        case PromptKind::Success:
-            return std::make_unique<CSuccessDlg>(VersionChars{'0', '1', '0', '6'});
-        case PromptKind::Failure: {
-            auto d = std::make_unique<CFailureDlg>();
-            d->m_nMessage = static_cast<int16_t>(selector);
-            return d;
-        }
-        case PromptKind::NoCamera:
-            break;
-    }
-    return std::make_unique<CNoCameraDlg>();
+    const auto k = static_cast<PromptKind>(kind);
+    auto dlg = MakePrompt(k);
+    dlg->SetText(QString::fromStdString(
+        PromptText(k, static_cast<int16_t>(selector), VersionChars{'0', '1', '0', '6'})));
+    return dlg;
 }
 
 void DialogsTest::promptsShowTheirMessageAndButtons() {
@@ -149,20 +186,17 @@ void DialogsTest::promptsShowTheirMessageAndButtons() {
     QFETCH(int, selector);
     QFETCH(QString, text);
     QFETCH(QStringList, buttons);
-    auto dlg = MakePromptFor(kind, selector);
-    const int result = RunAndAct(*dlg, [&] {
-        QCOMPARE(dlg->windowTitle(), QString("Quelm RM520/RM525 Zoom Camera Update Software"));
-        QCOMPARE(dlg->Text(PromptDlg::kTextId)->text(), text);
-        QCOMPARE(ButtonLabelsInOrder(*dlg), buttons);
-        auto* def = qobject_cast<QPushButton*>(dlg->Button(kIdOk));
-        QVERIFY(def->isDefault());
-        QCOMPARE(QApplication::focusWidget(), def);
-        // No close box: the user leaves only by the buttons.
-        QVERIFY(!(dlg->windowFlags() & Qt::WindowCloseButtonHint));
-        QVERIFY(dlg->windowFlags() & Qt::CustomizeWindowHint);
-        dlg->Button(kIdOk)->click();
-    });
-    QCOMPARE(result, kIdOk);
+    SeenPrompt seen;
+    const PromptResult result = RunAsTheProgramDoes(
+        static_cast<PromptKind>(kind), static_cast<int16_t>(selector), {}, kIdOk, &seen);
+    QCOMPARE(result, PromptResult::Ok);
+    QCOMPARE(seen.title, QString("Quelm RM520/RM525 Zoom Camera Update Software"));
+    QCOMPARE(seen.text, text);
+    QCOMPARE(seen.buttons, buttons);
+    QVERIFY(seen.defaultIsOk);
+    QVERIFY(seen.focusOnDefault);
+    // No close box: the user leaves only by the buttons.
+    QVERIFY(!seen.closeBox);
 }
 
 void DialogsTest::enterPressesTheDefaultButtonAndEscapeCancels_data() {
@@ -184,81 +218,96 @@ void DialogsTest::enterPressesTheDefaultButtonAndEscapeCancels() {
 }
 
 void DialogsTest::continuePromptPicksItsMessageAfreshOnEveryRun() {
+    // One prompt object run twice, as the procedure reuses its Continue
+    // prompt: each run shows the text it was given last.
     CContinueDlg dlg;
-    RunAndAct(dlg, [&] {
-        QVERIFY(dlg.Text(PromptDlg::kTextId)->text().startsWith("\nSelected file is wrong."));
-        dlg.Button(kIdOk)->click();
-    });
-    dlg.m_nMessage = 1;
-    RunAndAct(dlg, [&] {
-        QCOMPARE(dlg.Text(PromptDlg::kTextId)->text(),
-                 QString("\nSelected firmware matches camera version."));
-        QCOMPARE(dlg.Message(), QString("\nSelected firmware matches camera version."));
-        dlg.Button(kIdCancel)->click();
-    });
-    // A text built by the update procedure is shown as it is.
-    dlg.SetTextOverride("from the procedure");
-    RunAndAct(dlg, [&] {
-        QCOMPARE(dlg.Text(PromptDlg::kTextId)->text(), QString("from the procedure"));
-        dlg.Button(kIdOk)->click();
-    });
+    dlg.SetText(QString::fromStdString(PromptText(PromptKind::Continue, 0, {})));
+    QCOMPARE(
+        RunAndAct(
+            dlg,
+            [&] {
+                QVERIFY(
+                    dlg.Text(PromptDlg::kTextId)->text().startsWith("\nSelected file is wrong."));
+                dlg.Button(kIdOk)->click();
+            }),
+        kIdOk);
+    dlg.SetText(QString::fromStdString(PromptText(PromptKind::Continue, 1, {})));
+    QCOMPARE(RunAndAct(dlg,
+                       [&] {
+                           QCOMPARE(dlg.Text(PromptDlg::kTextId)->text(),
+                                    QString("\nSelected firmware matches camera version."));
+                           dlg.Button(kIdCancel)->click();
+                       }),
+             kIdCancel);
+    // Through the front end, Quit is Cancel.
+    SeenPrompt seen;
+    QCOMPARE(RunAsTheProgramDoes(PromptKind::Continue, 1, {}, kIdCancel, &seen),
+             PromptResult::Cancel);
+    QCOMPARE(seen.objectName, QString("CContinueDlg"));
 }
 
 void DialogsTest::successPromptNamesTheFileVersion() {
-    CSuccessDlg dlg(VersionChars{'9', '1', '0', 'A'});
-    const int result = RunAndAct(dlg, [&] {
-        QCOMPARE(dlg.Text(PromptDlg::kTextId)->text(),
-                 QString("Firmware 1.0A was successfully installed in your Quelm Vivid "
-                         "Imagework RM520/RM525 Zoom Camera!"));
-        QCOMPARE(ButtonLabelsInOrder(dlg), QStringList{"button1=OK"});
-        QTest::keyClick(&dlg, Qt::Key_Return);
-    });
-    QCOMPARE(result, kIdOk);
+    SeenPrompt seen;
+    QCOMPARE(
+        RunAsTheProgramDoes(PromptKind::Success, 0, VersionChars{'9', '1', '0', 'A'}, kIdOk, &seen),
+        PromptResult::Ok);
+    QCOMPARE(seen.objectName, QString("CSuccessDlg"));
+    QCOMPARE(seen.text, QString("Firmware 1.0A was successfully installed in your Quelm Vivid "
+                                "Imagework RM520/RM525 Zoom Camera!"));
+    QCOMPARE(seen.buttons, QStringList{"button1=OK"});
 }
 
 void DialogsTest::promptsLookGreyWithBlackText() {
     CReselectDlg dlg;
-    RunAndAct(dlg, [&] {
-        const QImage shot = dlg.grab().toImage();
-        QCOMPARE(QColor(shot.pixel(2, 2)), QColor(192, 192, 192));
-        QCOMPARE(dlg.Text(PromptDlg::kTextId)->palette().color(QPalette::WindowText),
-                 QColor(Qt::black));
-        const QString family = QFontInfo(dlg.font()).family();
-        QVERIFY2(family == "Arial" || family == "Liberation Sans", qPrintable(family));
-        QCOMPARE(dlg.font().pointSize(), 9);
-        dlg.Button(kIdOk)->click();
-    });
+    QCOMPARE(RunAndAct(
+                 dlg,
+                 [&] {
+                     const QImage shot = dlg.grab().toImage();
+                     QCOMPARE(QColor(shot.pixel(2, 2)), QColor(192, 192, 192));
+                     QCOMPARE(dlg.Text(PromptDlg::kTextId)->palette().color(QPalette::WindowText),
+                              QColor(Qt::black));
+                     const QString family = QFontInfo(dlg.font()).family();
+                     QVERIFY2(family == "Arial" || family == "Liberation Sans", qPrintable(family));
+                     QCOMPARE(dlg.font().pointSize(), 9);
+                     dlg.Button(kIdOk)->click();
+                 }),
+             kIdOk);
 }
 
 void DialogsTest::portDialogOffersAutoAndNinePorts() {
     CPortDlg dlg;
-    RunAndAct(dlg, [&] {
-        QCOMPARE(dlg.windowTitle(), QString("Quelm RM520/RM525 Zoom Camera Update Software"));
-        QCOMPARE(dlg.findChild<QGroupBox*>("group100")->title(), QString("Connect Port"));
-        QCOMPARE(ButtonLabelsInOrder(dlg), (QStringList{"button1=&OK", "button2=&Quit"}));
-        QCOMPARE(QApplication::focusWidget(), dlg.Button(kIdOk));
-        QStringList radios;
-        for (int id = CPortDlg::kFirstRadio; id <= CPortDlg::kLastRadio; ++id) {
-            auto* r = dlg.findChild<QRadioButton*>(QString("radio%1").arg(id));
-            QVERIFY(r != nullptr);
-            QCOMPARE(r->isChecked(), id == CPortDlg::kFirstRadio);
-            QCOMPARE(r->focusPolicy() & Qt::TabFocus, 0);  // only OK and Quit are tab stops
-            radios << r->text();
-        }
-        QCOMPARE(radios, (QStringList{"AUTO", "COM1", "COM2", "COM3", "COM4", "COM5", "COM6",
-                                      "COM7", "COM8", "COM9"}));
-        // Two columns: AUTO and COM1..COM5 on the left, COM6..COM9 on the right.
-        auto x = [&](int id) {
-            return dlg.findChild<QRadioButton*>(QString("radio%1").arg(id))->x();
-        };
-        QCOMPARE(x(111), x(116));
-        QVERIFY(x(117) > x(116));
-        QCOMPARE(x(117), x(120));
-        // Choosing one clears the others.
-        dlg.findChild<QRadioButton*>("radio115")->click();
-        QVERIFY(!dlg.findChild<QRadioButton*>("radio111")->isChecked());
-        dlg.Button(kIdCancel)->click();
-    });
+    QCOMPARE(
+        RunAndAct(
+            dlg,
+            [&] {
+                QCOMPARE(dlg.windowTitle(),
+                         QString("Quelm RM520/RM525 Zoom Camera Update Software"));
+                QCOMPARE(dlg.findChild<QGroupBox*>("group100")->title(), QString("Connect Port"));
+                QCOMPARE(ButtonLabelsInOrder(dlg), (QStringList{"button1=&OK", "button2=&Quit"}));
+                QCOMPARE(QApplication::focusWidget(), dlg.Button(kIdOk));
+                QStringList radios;
+                for (int id = CPortDlg::kFirstRadio; id <= CPortDlg::kLastRadio; ++id) {
+                    auto* r = dlg.findChild<QRadioButton*>(QString("radio%1").arg(id));
+                    QVERIFY(r != nullptr);
+                    QCOMPARE(r->isChecked(), id == CPortDlg::kFirstRadio);
+                    QCOMPARE(r->focusPolicy() & Qt::TabFocus, 0);  // only OK and Quit are tab stops
+                    radios << r->text();
+                }
+                QCOMPARE(radios, (QStringList{"AUTO", "COM1", "COM2", "COM3", "COM4", "COM5",
+                                              "COM6", "COM7", "COM8", "COM9"}));
+                // Two columns: AUTO and COM1..COM5 on the left, COM6..COM9 on the right.
+                auto x = [&](int id) {
+                    return dlg.findChild<QRadioButton*>(QString("radio%1").arg(id))->x();
+                };
+                QCOMPARE(x(111), x(116));
+                QVERIFY(x(117) > x(116));
+                QCOMPARE(x(117), x(120));
+                // Choosing one clears the others.
+                dlg.findChild<QRadioButton*>("radio115")->click();
+                QVERIFY(!dlg.findChild<QRadioButton*>("radio111")->isChecked());
+                dlg.Button(kIdCancel)->click();
+            }),
+        kIdCancel);
 }
 
 void DialogsTest::portDialogOkWithoutChoiceGivesAuto() {
@@ -279,11 +328,13 @@ void DialogsTest::portDialogGivesTheChosenPort() {
              kIdOk);
     QCOMPARE(dlg.m_nPort, int16_t{9});
     // Every showing starts from AUTO again.
-    RunAndAct(dlg, [&] {
-        QVERIFY(dlg.findChild<QRadioButton*>("radio111")->isChecked());
-        dlg.findChild<QRadioButton*>("radio112")->click();
-        dlg.Button(kIdOk)->click();
-    });
+    QCOMPARE(RunAndAct(dlg,
+                       [&] {
+                           QVERIFY(dlg.findChild<QRadioButton*>("radio111")->isChecked());
+                           dlg.findChild<QRadioButton*>("radio112")->click();
+                           dlg.Button(kIdOk)->click();
+                       }),
+             kIdOk);
     QCOMPARE(dlg.m_nPort, int16_t{1});
 }
 
@@ -317,23 +368,30 @@ void DialogsTest::dialogsOpenCentredOnTheViewSize() {
     Placer placer = [&](QWidget* w) { CenterDialog(w, workflow); };
 
     CContinueDlg dlg(placer);
-    RunAndAct(dlg, [&] {
-        const QRect frame = dlg.frameGeometry();
-        QCOMPARE(frame.topLeft(), QPoint(500 - frame.width() / 2, 350 - frame.height() / 2));
-        dlg.Button(kIdOk)->click();
-    });
+    QCOMPARE(RunAndAct(dlg,
+                       [&] {
+                           const QRect frame = dlg.frameGeometry();
+                           QCOMPARE(frame.topLeft(),
+                                    QPoint(500 - frame.width() / 2, 350 - frame.height() / 2));
+                           dlg.Button(kIdOk)->click();
+                       }),
+             kIdOk);
     // A dialog larger than the view goes to the screen's edge.
     workflow.m_rcView = ViewRect{0, 0, 100, 700};
-    RunAndAct(dlg, [&] {
-        QCOMPARE(dlg.frameGeometry().x(), 0);
-        QVERIFY(dlg.frameGeometry().y() > 0);
-        dlg.Button(kIdOk)->click();
-    });
+    QCOMPARE(RunAndAct(dlg,
+                       [&] {
+                           QCOMPARE(dlg.frameGeometry().x(), 0);
+                           QVERIFY(dlg.frameGeometry().y() > 0);
+                           dlg.Button(kIdOk)->click();
+                       }),
+             kIdOk);
     workflow.m_rcView = ViewRect{0, 0, 100, 50};
-    RunAndAct(dlg, [&] {
-        QCOMPARE(dlg.frameGeometry().topLeft(), QPoint(0, 0));
-        dlg.Button(kIdOk)->click();
-    });
+    QCOMPARE(RunAndAct(dlg,
+                       [&] {
+                           QCOMPARE(dlg.frameGeometry().topLeft(), QPoint(0, 0));
+                           dlg.Button(kIdOk)->click();
+                       }),
+             kIdOk);
     CenterDialog(nullptr, workflow);  // ignored
 }
 

@@ -53,16 +53,28 @@ void RunnerTest::userInputAndCloseRequestsAreDropped() {
     QVERIFY(QTest::qWaitForWindowExposed(&edit));
     CameraOperationRunner runner;
     std::atomic<bool> release{false};
+    bool closeRefused = false;
     QTimer::singleShot(30, [&] {
+        // The worker is let go on every way out of here: a check that
+        // failed in this lambda must end the operation, not leave it
+        // waiting until the test's time-out.
+        struct Release {
+            std::atomic<bool>& flag;
+            ~Release() { flag = true; }
+        } releaseOnExit{release};
         QTest::keyClicks(&edit, "abc");
-        QVERIFY(!edit.close());
-        release = true;
+        closeRefused = !edit.close();
     });
+    // Should the timer never fire (the event thread stuck), the worker still
+    // ends after a while, and the check below fails.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     runner.Run([&] {
-        while (!release) {
+        while (!release && std::chrono::steady_clock::now() < giveUp) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     });
+    QVERIFY(release);
+    QVERIFY(closeRefused);
     QVERIFY(edit.text().isEmpty());
     QVERIFY(edit.isVisible());
     // Afterwards input works again.

@@ -19,6 +19,32 @@
 using namespace rm525;
 using namespace rm525::gui;
 
+namespace {
+
+// Closes any modal window that opens where a test expects none, and counts
+// them. Without it a procedure that starts when it should not would sit in
+// its port dialog until ctest's time-out; with it the test fails at once.
+class UnexpectedDialogs {
+public:
+    UnexpectedDialogs() {
+        QObject::connect(&poll_, &QTimer::timeout, [this] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                ++count;
+                names << modal->objectName();
+                modal->close();
+            }
+        });
+        poll_.start(20);
+    }
+    int count = 0;
+    QStringList names;
+
+private:
+    QTimer poll_;
+};
+
+}  // namespace
+
 class ShellTest : public QObject {
     Q_OBJECT
 
@@ -61,6 +87,7 @@ void ShellTest::mainWindowCoversTheScreenBelowNoButtons() {
     sim::VirtualClock clock;
     sim::SimulatedPortFactory ports(clock);
     CRm525fwApp program(ports, clock);
+    UnexpectedDialogs unexpected;
     QVERIFY(program.InitInstance());
     CMainFrame* frame = program.MainFrame();
     QVERIFY(QTest::qWaitForWindowExposed(frame));
@@ -76,12 +103,14 @@ void ShellTest::mainWindowCoversTheScreenBelowNoButtons() {
     QCOMPARE(frame->View()->geometry().top(), frame->StatusLine()->height());
     QCOMPARE(frame->StatusLine()->text(), QString("Select the communication port. "));
     frame->OnCommand(command::kClose);
+    QVERIFY2(unexpected.count == 0, qPrintable(unexpected.names.join(' ')));
 }
 
 void ShellTest::ctrlQClosesBeforeTheProcedureStarts() {
     sim::VirtualClock clock;
     sim::SimulatedPortFactory ports(clock);
     CRm525fwApp program(ports, clock);
+    UnexpectedDialogs unexpected;
     QVERIFY(program.InitInstance());
     CMainFrame* frame = program.MainFrame();
     QSignalSpy closed(frame, &CMainFrame::closed);
@@ -92,6 +121,7 @@ void ShellTest::ctrlQClosesBeforeTheProcedureStarts() {
     QCOMPARE(closed.size(), 1);
     QTest::qWait(400);
     QCOMPARE(ended.size(), 0);  // the procedure never started
+    QVERIFY2(unexpected.count == 0, qPrintable(unexpected.names.join(' ')));
 }
 
 void ShellTest::closeRequestsWaitForTheProcedure() {

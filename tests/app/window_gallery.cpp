@@ -19,6 +19,7 @@
 #include "app/progress_dialog.h"
 #include "app/prompt_dialogs.h"
 #include "res/messages.h"
+#include "workflow/prompt_text.h"
 
 using namespace rm525;
 using namespace rm525::gui;
@@ -27,8 +28,28 @@ namespace {
 
 QString g_folder;
 int g_saved = 0;
+int g_faults = 0;
+QList<QImage> g_pictures;
+QStringList g_names;
+
+void Fault(const QString& name, const char* what) {
+    std::fprintf(stderr, "window_gallery: %s: %s\n", qPrintable(name), what);
+    ++g_faults;
+}
+
+// Pixels dark enough to be the black text of a dialog.
+int DarkPixels(const QImage& image) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += qGray(image.pixel(x, y)) < 64;
+    return n;
+}
 
 // Shows `window`, lets the display paint it, and saves what the screen shows.
+// What was saved must be the window as drawn: its size, the light grey of
+// every dialog, some black text, and a picture unlike every other one (a
+// blank or a stale screen shows up as a repeat).
 void Save(QWidget& window, const QString& name) {
     window.show();
     window.raise();
@@ -37,10 +58,23 @@ void Save(QWidget& window, const QString& name) {
         QThread::msleep(10);
     }
     const QPixmap shot = window.screen()->grabWindow(window.winId());
+    const QImage image = shot.toImage();
+    if (image.isNull() || image.size() != window.size())
+        Fault(name, "the picture is not the size of the window");
+    else if (QColor(image.pixel(2, 2)) != QColor(192, 192, 192))
+        Fault(name, "the background is not light grey");
+    else if (DarkPixels(image) < 20)
+        Fault(name, "no text to be seen");
+    for (int i = 0; i < g_pictures.size(); ++i) {
+        if (g_pictures[i] == image)
+            Fault(name, qPrintable("the same picture as " + g_names[i]));
+    }
+    g_pictures << image;
+    g_names << name;
     if (shot.save(g_folder + "/" + name + ".png"))
         ++g_saved;
     else
-        std::fprintf(stderr, "window_gallery: could not save %s\n", qPrintable(name));
+        Fault(name, "could not be saved");
     window.hide();
 }
 
@@ -66,22 +100,25 @@ int main(int argc, char** argv) {
     CPortDlg port(Centre);
     Save(port, "CPortDlg");
 
-    CContinueDlg wrongFile(Centre);
-    Save(wrongFile, "CContinueDlg-0-wrong-file");
-    CContinueDlg sameVersion(Centre);
-    sameVersion.m_nMessage = 1;
-    Save(sameVersion, "CContinueDlg-1-same-version");
-    CReselectDlg reselect(Centre);
-    Save(reselect, "CReselectDlg");
-    CSuccessDlg success(VersionChars{'0', '1', '0', '6'}, Centre);
-    Save(success, "CSuccessDlg");
-    CFailureDlg failed(Centre);
-    Save(failed, "CFailureDlg-0-update-failed");
-    CFailureDlg memory(Centre);
-    memory.m_nMessage = 1;
-    Save(memory, "CFailureDlg-1-memory-error");
-    CNoCameraDlg noCamera(Centre);
-    Save(noCamera, "CNoCameraDlg");
+    // Each prompt as the program shows it: built by kind, holding the
+    // update procedure's text.
+    const struct {
+        PromptKind kind;
+        int16_t selector;
+        const char* name;
+    } prompts[] = {{PromptKind::Continue, 0, "CContinueDlg-0-wrong-file"},
+                   {PromptKind::Continue, 1, "CContinueDlg-1-same-version"},
+                   {PromptKind::Reselect, 0, "CReselectDlg"},
+                   {PromptKind::Success, 0, "CSuccessDlg"},
+                   {PromptKind::Failure, 0, "CFailureDlg-0-update-failed"},
+                   {PromptKind::Failure, 1, "CFailureDlg-1-memory-error"},
+                   {PromptKind::NoCamera, 0, "CNoCameraDlg"}};
+    for (const auto& p : prompts) {
+        auto dlg = MakePrompt(p.kind, Centre);
+        dlg->SetText(QString::fromStdString(
+            PromptText(p.kind, p.selector, VersionChars{'0', '1', '0', '6'})));
+        Save(*dlg, p.name);
+    }
 
     const Artwork art = Artwork::Load();
     CProgressDlg progress(art.DigitsLoaded() ? &art.digits : nullptr, Centre, nullptr);
@@ -106,5 +143,5 @@ int main(int argc, char** argv) {
     Save(about, "CAboutDlg");
 
     std::printf("window_gallery: %d pictures in %s\n", g_saved, qPrintable(g_folder));
-    return g_saved == 13 ? 0 : 1;
+    return g_saved == 13 && g_faults == 0 ? 0 : 1;
 }

@@ -265,13 +265,15 @@ TEST_F(ProtocolTest, ARefusedRateChangeLeavesTheHostWhereItWas) {
     EXPECT_EQ(link.status(), 14u);
     EXPECT_EQ(line->line.baudRate, 9600u);
     EXPECT_EQ(link.currentCameraRateIndex(), 1);
-    link.setStatus(0);
+    link.FinishOperation();  // as every camera operation ends
     link.ChangeRate(9);
     EXPECT_EQ(link.status(), 1u);
 }
 
 TEST_F(ProtocolTest, AStoredCodeStopsTheRateCommand) {
-    link.setStatus(7);
+    link.QueryStatus();  // unanswered: the time-out stays stored
+    ASSERT_EQ(link.status(), 7u);
+    line->events.clear();
     link.SendRateCommand(3);
     EXPECT_EQ(link.status(), 7u);
     EXPECT_TRUE(line->Writes().empty());

@@ -40,6 +40,8 @@ bool ScriptedPort::Write(const uint8_t* src, uint32_t count, uint32_t* moved) {
 
 bool ScriptedPort::Purge(unsigned flags) {
     line_->events.push_back({WireEvent::Purge, Now(), {uint8_t(flags)}});
+    if (flags & kPurgeOutput)
+        line_->stuckOutput = 0;
     if (flags & kPurgeInput) {
         auto& in = line_->incoming;
         while (!in.empty() && int32_t(in.front().first - Now()) <= 0)

@@ -60,6 +60,22 @@ struct ScriptedLine {
     bool failReads = false;
     bool failWrites = false;
     int shortWriteBy = 0;
+    // Bytes the line claims are waiting in the input queue on top of those
+    // that have arrived. The link purges a queue only when it is told the
+    // queue holds bytes, so with a claim every input purge it asks for
+    // reaches the port and the log, and a test can see one that should not
+    // have been asked for.
+    uint32_t claimedInput = 0;
+    // Bytes stuck in the output queue from `stuckFrom` on, until an output
+    // purge discards them.
+    uint32_t stuckOutput = 0;
+    uint32_t stuckFrom = 0;
+    // A line rate the port refuses to be set to (0: none), and a port whose
+    // queues cannot be set up.
+    uint32_t refusedBaud = 0;
+    bool failQueueSetup = false;
+    // Called when the break is released.
+    std::function<void(ScriptedLine&)> onBreakOff;
 
     // Queues `bytes` to arrive from `delay` ms from now, one per millisecond.
     void Answer(const std::vector<uint8_t>& bytes, uint32_t delay = 1) {
@@ -97,12 +113,14 @@ public:
     explicit ScriptedPort(std::shared_ptr<ScriptedLine> line) : line_(std::move(line)) {}
     ~ScriptedPort() override { Close(); }
 
-    bool SetupQueues(uint32_t, uint32_t) override { return true; }
+    bool SetupQueues(uint32_t, uint32_t) override { return !line_->failQueueSetup; }
     bool GetLineSettings(LineSettings& s) override {
         s = line_->line;
         return true;
     }
     bool SetLineSettings(const LineSettings& s) override {
+        if (line_->refusedBaud != 0 && s.baudRate == line_->refusedBaud)
+            return false;
         line_->line = s;
         line_->events.push_back({WireEvent::Rate, Now(), {}, s.baudRate});
         return true;
@@ -117,12 +135,14 @@ public:
     }
     bool ClearError(ErrorState* state) override {
         state->errors = 0;
-        state->inQueue = uint32_t(line_->Arrived());
+        state->inQueue = uint32_t(line_->Arrived()) + line_->claimedInput;
         state->outQueue = 0;
         if (!line_->outQueueReadings.empty()) {
             state->outQueue = line_->outQueueReadings.front();
             line_->outQueueReadings.pop_front();
         }
+        if (line_->stuckOutput != 0 && int32_t(Now() - line_->stuckFrom) >= 0)
+            state->outQueue += line_->stuckOutput;
         return true;
     }
     bool Read(uint8_t* dst, uint32_t count, uint32_t* moved) override;
@@ -134,6 +154,8 @@ public:
     }
     bool ClearBreak() override {
         line_->events.push_back({WireEvent::BreakOff, Now(), {}});
+        if (line_->onBreakOff)
+            line_->onBreakOff(*line_);
         return true;
     }
     void Close() override {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <chrono>
 
 #include "sim/line.h"
 #include "sim/simulated_port.h"
@@ -183,12 +182,17 @@ TEST_F(SimulatedPortTest, LineErrorsRefuseReadsUntilCleared) {
     EXPECT_EQ(moved, 0u);
 }
 
-TEST_F(SimulatedPortTest, WholeTransferRunsFastInRealTime) {
+// The virtual line charges every byte its time at the line rate: a whole
+// transfer at 38400 bit/s costs, per block, the 100 ms gap and 268 bytes of
+// ten bits each (frame 8, acceptance 1, packet 257, packet answer 1,
+// completion 1), 69.8 ms. How fast this runs in real time is the bench's
+// business (bench/), not a test's.
+TEST_F(SimulatedPortTest, AWholeTransferCostsTheLineTimeOfEveryByte) {
     WireHost host(ports_, 2);
     host.SendFrame(p::kCmdChangeRate, 0x3840);
     ASSERT_EQ(host.ReadByte(), p::kAck);
     host.SetBaud(38400);
-    const auto start = std::chrono::steady_clock::now();
+    const uint64_t start = clock_.ElapsedMs();
     Bytes data(p::kBlockSize);
     for (int n = 0; n < p::kBlockCount; ++n) {
         data[0] = static_cast<uint8_t>(n);
@@ -199,13 +203,12 @@ TEST_F(SimulatedPortTest, WholeTransferRunsFastInRealTime) {
         ASSERT_EQ(host.ReadAnswer(), p::kPacketOk);
         ASSERT_EQ(host.ReadAnswer(), p::kDone);
     }
-    const double realSeconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(camera_->BlocksWritten(), p::kBlockCount);
-    // About 2048 x (100 ms gap + ~70 ms of line time) of virtual time.
-    EXPECT_GT(clock_.ElapsedMs(), 2048u * 160);
-    EXPECT_LT(clock_.ElapsedMs(), 2048u * 190);
-    RecordProperty("real_seconds", std::to_string(realSeconds));
+    const double perBlockMs = double(clock_.ElapsedMs() - start) / p::kBlockCount;
+    const double lineMs = 268 * 10 * 1000.0 / 38400;
+    EXPECT_GE(perBlockMs, 100 + lineMs);
+    // On top: the host's reads end on whole milliseconds, three per block.
+    EXPECT_LE(perBlockMs, 100 + lineMs + 4);
 }
 
 }  // namespace
