@@ -18,9 +18,14 @@
 namespace {
 
 std::atomic<bool> g_stop{false};
+std::atomic<bool> g_powerSwitch{false};
 
 void OnSignal(int) {
     g_stop.store(true);
+}
+
+void OnPowerSwitch(int) {
+    g_powerSwitch.store(true);
 }
 
 void InstallSignalHandlers() {
@@ -30,6 +35,8 @@ void InstallSignalHandlers() {
     sa.sa_flags = 0;  // no restart: poll returns at once
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
+    sa.sa_handler = OnPowerSwitch;
+    sigaction(SIGUSR1, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
 }
 
@@ -63,6 +70,7 @@ int Serve(const rm525::sim::ServeOptions& options) {
     std::cout << pty.SlavePath() << std::endl;
 
     InstallSignalHandlers();
+    pty.SetPowerSwitch(g_powerSwitch);
     const auto done = [&] {
         if (options.exitAfterRelease == ExitAfterRelease::Never || camera.ReleaseCount() == 0) {
             return false;
