@@ -40,6 +40,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "")
 
 set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_NAME rm525fw)
+# The dialogs are drawn in Arial, or in its metric twin Liberation Sans.
+set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_RECOMMENDS fonts-liberation)
 set(CPACK_COMPONENT_UNSPECIFIED_DESCRIPTION
     "firmware updater for the Quelm RM520 and RM525 Zoom cameras
 Installs a new firmware file into a Quelm RM520 or RM525 Zoom digital
