@@ -55,6 +55,7 @@ int Serve(const rm525::sim::ServeOptions& options) {
     for (const FaultRule& rule : options.faults)
         camera.AddFault(rule);
     PtyCamera pty(camera, options.pace);
+    pty.SetPowerSwitch(g_powerSwitch);
     std::string error;
     if (!pty.Open(&error)) {
         std::cerr << "rm525cam-sim: " << error << "\n";
@@ -70,7 +71,6 @@ int Serve(const rm525::sim::ServeOptions& options) {
     std::cout << pty.SlavePath() << std::endl;
 
     InstallSignalHandlers();
-    pty.SetPowerSwitch(g_powerSwitch);
     const auto done = [&] {
         if (options.exitAfterRelease == ExitAfterRelease::Never || camera.ReleaseCount() == 0) {
             return false;
