@@ -176,6 +176,21 @@ void CameraModel::LineBreak(uint64_t startUs, uint64_t endUs) {
         SetSilent(false);
 }
 
+void CameraModel::PowerCycle(uint64_t timeUs) {
+    RunUntil(timeUs);
+    ++powerCycles_;
+    output_.clear();
+    txFreeUs_ = timeUs;
+    rateIndex_ = line::kStartRateIndex;
+    rxBaudBefore_ = Baud();
+    rxSwitchUs_ = 0;
+    ToIdle();
+    frame_.clear();
+    handshake_.clear();
+    SetSilent(false);
+    mode_ = NeedsFirmware() ? CameraMode::Update : CameraMode::Normal;
+}
+
 void CameraModel::ToIdle() {
     phase_ = Phase::Idle;
     timerUs_.reset();

@@ -48,6 +48,10 @@ public:
     // The host held the line in break from `startUs` to `endUs`: the camera
     // drops what it was doing and returns to 9600 bit/s.
     void LineBreak(uint64_t startUs, uint64_t endUs);
+    // The camera was switched off and on again at `timeUs`: it starts over at
+    // 9600 bit/s with nothing half-received or left to send. Its flash stays,
+    // and a camera that needs firmware comes up in update mode.
+    void PowerCycle(uint64_t timeUs);
     // Lets the camera's own time-outs run up to `timeUs`.
     void RunUntil(uint64_t timeUs);
     // When the camera next acts on its own (a time-out), if it will.
@@ -95,6 +99,7 @@ public:
     bool NeedsFirmware() const { return flashTouched_ && !Verified(); }
     int ReleaseCount() const { return releases_; }
     int BreakCount() const { return breaks_; }
+    int PowerCycles() const { return powerCycles_; }
     int HandshakeReplies() const { return handshakeReplies_; }
     const std::vector<ReceivedFrame>& Frames() const { return frames_; }
 
@@ -185,6 +190,7 @@ private:
     int blocksWritten_ = 0;
     int releases_ = 0;
     int breaks_ = 0;
+    int powerCycles_ = 0;
     int handshakeReplies_ = 0;
     std::vector<ReceivedFrame> frames_;
 };

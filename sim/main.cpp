@@ -18,9 +18,14 @@
 namespace {
 
 std::atomic<bool> g_stop{false};
+std::atomic<bool> g_powerSwitch{false};
 
 void OnSignal(int) {
     g_stop.store(true);
+}
+
+void OnPowerSwitch(int) {
+    g_powerSwitch.store(true);
 }
 
 void InstallSignalHandlers() {
@@ -30,6 +35,8 @@ void InstallSignalHandlers() {
     sa.sa_flags = 0;  // no restart: poll returns at once
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
+    sa.sa_handler = OnPowerSwitch;
+    sigaction(SIGUSR1, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
 }
 
@@ -53,6 +60,7 @@ int Serve(const rm525::sim::ServeOptions& options) {
         return 1;
     }
     PtyCamera pty(camera, options.pace);
+    pty.SetPowerSwitch(g_powerSwitch);
     if (!pty.Open(&error)) {
         std::cerr << "rm525cam-sim: " << error << "\n";
         return 1;

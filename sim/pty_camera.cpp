@@ -121,6 +121,12 @@ void PtyCamera::Serve(const std::atomic<bool>& stop, const std::function<bool()>
                       const std::function<void(const std::string&)>& onEvent) {
     while (!stop.load()) {
         uint64_t now = NowUs();
+        if (powerSwitch_ && powerSwitch_->exchange(false)) {
+            pending_ = -1;
+            camera_.PowerCycle(now);
+            if (onEvent)
+                onEvent("switched off and on");
+        }
         camera_.RunUntil(now);
         SendDueBytes(now);
         Report(onEvent);

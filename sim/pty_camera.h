@@ -29,6 +29,10 @@ public:
     // Serves until `stop` is set or `done()` says so (checked after every
     // event, once the camera has nothing left to send). `onEvent` is called
     // with a line of text for each frame and handshake, when set.
+    // Once set, `powerSwitch` switches the camera off and on again (and is
+    // cleared): a signal handler can set it.
+    void SetPowerSwitch(std::atomic<bool>& powerSwitch) { powerSwitch_ = &powerSwitch; }
+
     void Serve(const std::atomic<bool>& stop, const std::function<bool()>& done,
                const std::function<void(const std::string&)>& onEvent);
 
@@ -49,6 +53,7 @@ private:
     int handshakesReported_ = 0;
     int releasesReported_ = 0;
     int pending_ = -1;  // a byte the terminal would not take yet
+    std::atomic<bool>* powerSwitch_ = nullptr;
 };
 
 }  // namespace rm525::sim

@@ -355,6 +355,37 @@ TEST_F(CameraModelTest, ReleaseAfterAnUnverifiedTransferStaysInUpdateMode) {
     EXPECT_EQ(fresh.Mode(), CameraMode::Normal);
 }
 
+TEST_F(CameraModelTest, SwitchedOffAndOnTheCameraKeepsItsFlashAndWaitsAtTheStartRate) {
+    CameraModel& camera = AttachInUpdateMode();
+    EXPECT_EQ(Simple(p::kCmdPrepareArea, 1), p::kDone);
+    WriteBlock(0, Pattern(0));
+    host_->SendFrame(p::kCmdChangeRate, 0x3840);
+    EXPECT_EQ(host_->ReadByte(), p::kAck);
+    host_->SetBaud(38400);
+    host_->Wait(200);
+    ASSERT_EQ(camera.RateIndex(), 3);
+    const CameraModel::Block written = camera.FlashBlock(0);
+
+    // Cut off in the middle of the transfer, then switched off and on.
+    camera.PowerCycle(clock_.NowUs());
+    EXPECT_EQ(camera.PowerCycles(), 1);
+    EXPECT_EQ(camera.RateIndex(), 1);
+    EXPECT_EQ(camera.Mode(), CameraMode::Update);
+    EXPECT_EQ(camera.FlashBlock(0), written);
+    host_->SetBaud(9600);
+    host_->Send(Bytes(p::kHandshakeRequest.begin(), p::kHandshakeRequest.end()));
+    EXPECT_EQ(host_->Read(12, 2000), Bytes(p::kHandshakeReply.begin(), p::kHandshakeReply.end()));
+
+    // A camera whose flash was never touched comes up normal.
+    CameraModel& untouched = ports_.AttachCamera(4, [] {
+        CameraSetup s;
+        s.mode = CameraMode::Update;
+        return s;
+    }());
+    untouched.PowerCycle(clock_.NowUs());
+    EXPECT_EQ(untouched.Mode(), CameraMode::Normal);
+}
+
 TEST_F(CameraModelTest, PartialFrameIsDroppedAfterAPauseAndJunkIsSkipped) {
     CameraModel& camera = Attach();
     const Bytes frame = WireHost::Frame(p::kCmdQueryStatus);
