@@ -4,11 +4,12 @@
 # the programs from there, validates the desktop entry and lets lintian judge
 # them: no errors allowed (warnings are shown).
 #
-#   package_test.sh BUILD_DIR WITH_GUI(0|1)
+#   package_test.sh BUILD_DIR WITH_GUI(0|1) VERSION
 set -euo pipefail
 
 build=$1
 with_gui=$2
+version=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -32,6 +33,7 @@ has() {  # has DEB PATH...
     done
 }
 has "$main" usr/bin/rm525fw-cli usr/share/man/man1/rm525fw-cli.1.gz \
+    usr/share/bash-completion/completions/rm525fw-cli \
     usr/share/doc/rm525fw/ReadMe usr/share/doc/rm525fw/copyright usr/share/doc/rm525fw/changelog.gz
 if [ "$with_gui" = 1 ]; then
     has "$main" usr/bin/rm525fw usr/share/man/man1/rm525fw.1.gz \
@@ -54,9 +56,9 @@ root=$work/root
 dpkg-deb -x "$main" "$root"
 dpkg-deb -x "$sim" "$root"
 export RM525FW_NO_DEFAULT_PORTS=1
-# TODO(after the terminal front end's rework lands): the line below replaces
-# the 'ports' call.
-#   "$root/usr/bin/rm525fw-cli" --version | grep -q "2.0" || fail "rm525fw-cli --version"
+"$root/usr/bin/rm525fw-cli" --version >"$work/version.out" || fail "rm525fw-cli --version failed"
+grep -qx "rm525fw-cli $version" "$work/version.out" ||
+    fail "rm525fw-cli --version: $(cat "$work/version.out"), expected $version"
 "$root/usr/bin/rm525fw-cli" ports >"$work/ports.out" || fail "rm525fw-cli ports failed"
 "$root/usr/bin/rm525cam-sim" make-firmware --model rm525 --version 0106 --out "$work/sample.fw"
 "$root/usr/bin/rm525fw-cli" inspect "$work/sample.fw" >"$work/inspect.out" ||
