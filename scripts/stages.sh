@@ -15,6 +15,13 @@
 #       that fails with no failing test in its report (nothing to run, no
 #       report) counts as one failed item; so does finding no test at all.
 #       Returns 0 when ctest passed.
+#   start_stage NAME COMMAND [ARGS...] / join_stage NAME
+#       run_stage in the background: the command runs while later stages go
+#       on (a stage that mostly waits, beside one that computes), its output
+#       kept and shown under its heading when it is joined. join_stage counts
+#       it as run_stage does and returns its status.
+#   start_ctest NAME CTEST_ARGS... / join_ctest NAME
+#       run_ctest in the background, joined and counted the same way.
 #   skip_stage NAME REASON
 #       Counts NAME as one skipped item, e.g. the tests of a build that failed.
 #   finish_stages
@@ -47,12 +54,10 @@ run_stage() {
     return "$status"
 }
 
-run_ctest() {
-    local name=$1 status=0 start=$SECONDS report counts passed failed skipped failedNames
-    shift
-    echo "== $name"
-    report=$(mktemp)
-    ctest --no-tests=error "$@" --output-junit "$report" || status=$?
+# count_ctest NAME STATUS REPORT: counts ctest's JUnit REPORT of a run that
+# ended with STATUS.
+count_ctest() {
+    local name=$1 status=$2 report=$3 counts passed failed skipped failedNames
     # One <testcase> per test; a test that did not run carries a <skipped>
     # element whose message says why: only a skip the test asked for (its
     # SKIP_RETURN_CODE or SKIP_REGULAR_EXPRESSION) is a skip, anything else
@@ -73,7 +78,6 @@ run_ctest() {
         pending && /<\/testcase>/ { close_pending() }
         END { close_pending(); printf "%d %d %d%s\n", passed, failed, skipped, names }
     ' "$report" 2>/dev/null)
-    rm -f "$report"
     read -r passed failed skipped failedNames <<<"${counts:-0 0 0}"
     stages_passed=$((stages_passed + passed))
     stages_failed=$((stages_failed + failed))
@@ -83,7 +87,66 @@ run_ctest() {
         stages_failed=$((stages_failed + 1))
         stages_failures+=("$name (ctest exit status $status, no failing test reported)")
     fi
-    echo "== $name: $passed passed, $failed failed, $skipped skipped, $((SECONDS - start)) s"
+    echo "== $name: $passed passed, $failed failed, $skipped skipped"
+}
+
+run_ctest() {
+    local name=$1 status=0 start=$SECONDS report
+    shift
+    echo "== $name"
+    report=$(mktemp)
+    ctest --no-tests=error "$@" --output-junit "$report" || status=$?
+    count_ctest "$name" "$status" "$report"
+    rm -f "$report"
+    echo "== $name: $((SECONDS - start)) s"
+    return "$status"
+}
+
+# Background stages: NAME -> "pid log start".
+declare -A stages_background=()
+
+start_stage() {
+    local name=$1 log
+    shift
+    log=$(mktemp)
+    "$@" >"$log" 2>&1 &
+    stages_background[$name]="$! $log $SECONDS"
+    echo "== $name: started in the background"
+}
+
+join_stage() {
+    local name=$1 pid log start status=0
+    read -r pid log start <<<"${stages_background[$name]}"
+    wait "$pid" || status=$?
+    echo "== $name (ran in the background, $((SECONDS - start)) s)"
+    cat "$log"
+    rm -f "$log"
+    unset "stages_background[$name]"
+    run_stage "$name" stage_status "$status"
+}
+
+# A command that ends with the given status (a `return` of run_stage's own).
+stage_status() { return "$1"; }
+
+start_ctest() {
+    local name=$1 report
+    shift
+    report=$(mktemp)
+    start_stage "$name" ctest --no-tests=error "$@" --output-junit "$report"
+    stages_background[$name]+=" $report"
+}
+
+join_ctest() {
+    local name=$1 pid log start report status=0
+    read -r pid log start report <<<"${stages_background[$name]}"
+    wait "$pid" || status=$?
+    echo "== $name (ran in the background)"
+    cat "$log"
+    rm -f "$log"
+    unset "stages_background[$name]"
+    count_ctest "$name" "$status" "$report"
+    rm -f "$report"
+    echo "== $name: $((SECONDS - start)) s"
     return "$status"
 }
 

@@ -59,6 +59,16 @@ check "a ctest that finds nothing to run" "summary: 0 passed, 1 failed" 1 "
 check "a ctest without a build tree" "summary: 0 passed, 1 failed" 1 "
     run_ctest tests --test-dir $work/no-such-build
     finish_stages"
+check "stages in the background count as those in the foreground" \
+    "summary: 4 passed, 4 failed, 1 skipped" 1 "
+    start_ctest background --test-dir $b
+    start_stage 'slow bad' sh -c 'sleep 1; exit 3'
+    run_stage good true
+    join_stage 'slow bad'
+    start_stage 'slow good' sleep 1
+    join_ctest background
+    join_stage 'slow good'
+    finish_stages"
 check "the failures are named" "failed: tests: fails program_missing times_out" 1 "
     run_ctest tests --test-dir $b
     finish_stages | tail -n2 | head -n1; exit \${PIPESTATUS[0]}"
