@@ -88,14 +88,11 @@ void RunnerTest::progressFromTheWorkerArrivesInOrder() {
         for (int percent = 1; percent <= 100; ++percent) {
             frontEnd.ShowProgress(1, percent, "Downloading firmware ...");
             // The call returns only once the window shows it.
-            QMetaObject::invokeMethod(
-                &frontEnd,
-                [&] {
-                    const QImage& pic = frontEnd.ProgressWindow()->Picture();
-                    const int h = pic.height();
-                    seen.push_back((pic.pixel(10 + 3 * percent - 1, h - 20) & 0xFFFFFF) == 0xFF);
-                },
-                Qt::BlockingQueuedConnection);
+            frontEnd.RunOnEventThread([&] {
+                const QImage& pic = frontEnd.ProgressWindow()->Picture();
+                const int h = pic.height();
+                seen.push_back((pic.pixel(10 + 3 * percent - 1, h - 20) & 0xFFFFFF) == 0xFF);
+            });
         }
         clock.start();
         frontEnd.ShowProgress(2, 100, "Downloading firmware completed.");
