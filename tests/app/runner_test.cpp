@@ -8,10 +8,12 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
 #include "app/camera_operation_runner.h"
+#include "app/event_thread_call.h"
 #include "app/gui_front_end.h"
 #include "app/progress_dialog.h"
 #include "app/rm525fw_view.h"
@@ -27,6 +29,7 @@ private slots:
     void userInputAndCloseRequestsAreDropped();
     void progressFromTheWorkerArrivesInOrder();
     void quitWhileTheWorkerWaitsForTheEventThread();
+    void callsCarriedOverRunOnTheEventThread();
 };
 
 void RunnerTest::eventThreadKeepsWorkingDuringAnOperation() {
@@ -149,4 +152,29 @@ void RunnerTest::quitWhileTheWorkerWaitsForTheEventThread() {
 }
 
 QTEST_MAIN(RunnerTest)
+void RunnerTest::callsCarriedOverRunOnTheEventThread() {
+    EventThreadCall call;
+    CameraOperationRunner runner;
+    const std::thread::id eventThread = std::this_thread::get_id();
+    std::vector<std::thread::id> ranOn;
+    bool thrownReachedTheWorker = false;
+    runner.Run([&] {
+        call.Run([&] { ranOn.push_back(std::this_thread::get_id()); });
+        // What a job throws reaches the thread that waits for it, not the
+        // event loop.
+        try {
+            call.Run([] { throw std::runtime_error("job failed"); });
+        } catch (const std::runtime_error&) {
+            thrownReachedTheWorker = true;
+        }
+        call.Run([&] { ranOn.push_back(std::this_thread::get_id()); });
+    });
+    QCOMPARE(ranOn, (std::vector<std::thread::id>{eventThread, eventThread}));
+    QVERIFY(thrownReachedTheWorker);
+    // On the event thread itself the job runs at once.
+    bool ran = false;
+    call.Run([&] { ran = true; });
+    QVERIFY(ran);
+}
+
 #include "runner_test.moc"
