@@ -43,8 +43,9 @@ void CameraOperationRunner::Run(const std::function<void()>& operation) {
         operation();
         finished = true;
         // Queued, so that it also ends a loop that has not started yet, and
-        // wakes this thread wherever it waits for events.
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        // wakes this thread wherever it waits for events. By name, so that
+        // the call is made and freed inside Qt, with nothing of ours in it.
+        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
     });
     loop.exec();
     // The loop ends early when the application is told to quit, and a loop

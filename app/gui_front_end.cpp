@@ -143,19 +143,12 @@ void GuiFrontEnd::StatusChanged(const std::string& text) {
     if (OnEventThread()) {
         statusLine_->SetText(qtext, !view_->Painting());
     } else {
-        QMetaObject::invokeMethod(
-            this, [this, qtext] { statusLine_->SetText(qtext); }, Qt::BlockingQueuedConnection);
+        eventThread_.Run([this, &qtext] { statusLine_->SetText(qtext); });
     }
 }
 
 bool GuiFrontEnd::ShowProgress(int phase, int percent, const char* text) {
-    if (OnEventThread()) {
-        ShowProgressHere(phase, percent, text);
-    } else {
-        QMetaObject::invokeMethod(
-            this, [=, this] { ShowProgressHere(phase, percent, text); },
-            Qt::BlockingQueuedConnection);
-    }
+    eventThread_.Run([=, this] { ShowProgressHere(phase, percent, text); });
     return true;
 }
 
@@ -173,12 +166,7 @@ void GuiFrontEnd::ShowProgressHere(int phase, int percent, const char* text) {
 }
 
 void GuiFrontEnd::CloseProgress() {
-    if (OnEventThread()) {
-        CloseProgressHere();
-    } else {
-        QMetaObject::invokeMethod(
-            this, [this] { CloseProgressHere(); }, Qt::BlockingQueuedConnection);
-    }
+    eventThread_.Run([this] { CloseProgressHere(); });
 }
 
 void GuiFrontEnd::CloseProgressHere() {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/camera_operation_runner.h"
+#include "app/event_thread_call.h"
 #include "app/template_dialog.h"
 #include "workflow/front_end.h"
 
@@ -37,6 +38,9 @@ public:
     void SetProgressHoldMs(int ms) { holdMs_ = ms; }
     CProgressDlg* ProgressWindow() const { return progress_.get(); }
     bool CameraOperationRunning() const { return runner_.Running(); }
+    // Runs `job` on the event thread and waits for it, as the worker's
+    // reports are carried over.
+    void RunOnEventThread(const std::function<void()>& job) { eventThread_.Run(job); }
 
     bool ChoosePort(UpdateWorkflow& workflow, int16_t* port) override;
     int16_t ChooseFile(const std::string& filter, const std::string& initialName,
@@ -61,6 +65,7 @@ private:
     const QImage* digits_;
     UpdateWorkflow* workflow_ = nullptr;
     CameraOperationRunner runner_;
+    EventThreadCall eventThread_;
     std::unique_ptr<CProgressDlg> progress_;
     int holdMs_;
 };

@@ -8,10 +8,12 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
 #include "app/camera_operation_runner.h"
+#include "app/event_thread_call.h"
 #include "app/gui_front_end.h"
 #include "app/progress_dialog.h"
 #include "app/rm525fw_view.h"
@@ -27,6 +29,7 @@ private slots:
     void userInputAndCloseRequestsAreDropped();
     void progressFromTheWorkerArrivesInOrder();
     void quitWhileTheWorkerWaitsForTheEventThread();
+    void callsCarriedOverRunOnTheEventThread();
 };
 
 void RunnerTest::eventThreadKeepsWorkingDuringAnOperation() {
@@ -100,14 +103,11 @@ void RunnerTest::progressFromTheWorkerArrivesInOrder() {
         for (int percent = 1; percent <= 100; ++percent) {
             frontEnd.ShowProgress(1, percent, "Downloading firmware ...");
             // The call returns only once the window shows it.
-            QMetaObject::invokeMethod(
-                &frontEnd,
-                [&] {
-                    const QImage& pic = frontEnd.ProgressWindow()->Picture();
-                    const int h = pic.height();
-                    seen.push_back((pic.pixel(10 + 3 * percent - 1, h - 20) & 0xFFFFFF) == 0xFF);
-                },
-                Qt::BlockingQueuedConnection);
+            frontEnd.RunOnEventThread([&] {
+                const QImage& pic = frontEnd.ProgressWindow()->Picture();
+                const int h = pic.height();
+                seen.push_back((pic.pixel(10 + 3 * percent - 1, h - 20) & 0xFFFFFF) == 0xFF);
+            });
         }
         clock.start();
         frontEnd.ShowProgress(2, 100, "Downloading firmware completed.");
@@ -164,4 +164,29 @@ void RunnerTest::quitWhileTheWorkerWaitsForTheEventThread() {
 }
 
 QTEST_MAIN(RunnerTest)
+void RunnerTest::callsCarriedOverRunOnTheEventThread() {
+    EventThreadCall call;
+    CameraOperationRunner runner;
+    const std::thread::id eventThread = std::this_thread::get_id();
+    std::vector<std::thread::id> ranOn;
+    bool thrownReachedTheWorker = false;
+    runner.Run([&] {
+        call.Run([&] { ranOn.push_back(std::this_thread::get_id()); });
+        // What a job throws reaches the thread that waits for it, not the
+        // event loop.
+        try {
+            call.Run([] { throw std::runtime_error("job failed"); });
+        } catch (const std::runtime_error&) {
+            thrownReachedTheWorker = true;
+        }
+        call.Run([&] { ranOn.push_back(std::this_thread::get_id()); });
+    });
+    QCOMPARE(ranOn, (std::vector<std::thread::id>{eventThread, eventThread}));
+    QVERIFY(thrownReachedTheWorker);
+    // On the event thread itself the job runs at once.
+    bool ran = false;
+    call.Run([&] { ran = true; });
+    QVERIFY(ran);
+}
+
 #include "runner_test.moc"
