@@ -25,6 +25,7 @@
 
 #include "bench/bench_support.h"
 #include "link/camera_link.h"
+#include "link/camera_protocol.h"
 #include "link/posix/posix_serial_port_factory.h"
 #include "link/posix/system_clock.h"
 #include "link/protocol.h"
@@ -69,28 +70,36 @@ std::string Pct(double part, double whole) {
 
 int Frames() {
     TempDir dir;
-    SimCamera camera(dir / "com1", {"--pace"});
+    SimCamera camera(dir / "com1", {"--pace", "--mode", "update"});
     PosixSerialPortFactory ports;
     ports.portNames().SetOverride(1, dir / "com1");
     SystemClock clock;
-    CameraLink link(ports, clock);
-    Connection c;
-    c.Connect(link, 1);
-    if (link.GetErrorNumber() != 0) {
+    // The protocol steps alone, as Connect and CheckCameraMemory take them:
+    // the camera answers the handshake at once and both sides go to 38400.
+    CameraProtocol link(ports, clock);
+    if (link.OpenPort(1) == 0) {
+        link.Handshake();
+        if (link.status() == 0)
+            link.ChangeRate(kUpdateRate);
+    }
+    if (link.FinishOperation() != 0 || !link.portOpen()) {
         std::fprintf(stderr, "frames: no camera (error %d)\n", link.GetErrorNumber());
         return 1;
     }
     constexpr int kCommands = 50;
     int failed = 0;
+    uint8_t words[p::kMemoryWords * 2] = {};
     Stopwatch sw;
     for (int i = 0; i < kCommands; ++i) {
         link.QueryStatus();
         failed += link.FinishOperation() != 0;
-        failed += link.CheckCameraMemory(p::kModelRm525) != 1;
+        link.ReadWords(0, p::kMemoryWords - 1, words);
+        failed += link.FinishOperation() != 0;
     }
     const double wall = sw.Wall();
     const double cpu = sw.Cpu();
-    link.CloseConnection();
+    link.ReleaseCamera();
+    link.ClosePort();
     Row("frames: 50 QueryStatus + 50 ReadWords at 38400 bit/s (" + std::to_string(failed) +
             " failed)",
         Fmt("%.2f s wall, ", wall) + Fmt("%.3f s CPU = ", cpu) + Pct(cpu, wall) + " of a core",

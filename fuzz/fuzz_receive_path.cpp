@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "link/camera_link.h"
+#include "link/camera_protocol.h"
 #include "tests/link/scripted_port.h"
 
-using rm525::CameraLink;
+using rm525::CameraProtocol;
 using rm525::testing::FakeClock;
 using rm525::testing::ScriptedFactory;
 
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FakeClock clock;
     ScriptedFactory factory(clock);
     auto line = factory.Attach(1);
-    CameraLink link(factory, clock);
+    CameraProtocol link(factory, clock);
     if (link.OpenPort(1) != 0)
         return 0;
     Feed(*line, data + 2, size - 2);
@@ -45,8 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int packetLength = 2 + data[1] % 300;
     switch (data[0] % 7) {
         case 0:
-            link.setPacketLength(int16_t(packetLength));
-            link.ReceiveBlock(dst.data(), packetLength - 1);
+            // One packet of that length, as the packet reader takes it.
+            link.ReceiveData(dst.data(), packetLength - 1, packetLength);
             break;
         case 1:
             link.WaitAck(0xD1, 0xE1);

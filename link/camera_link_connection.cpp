@@ -35,6 +35,10 @@ uint32_t VersionDigits(uint8_t high, uint8_t low) {
 }
 }  // namespace
 
+CameraLink::CameraLink(SerialPortFactory& ports, Clock& clock) : CameraProtocol(ports, clock) {}
+
+CameraLink::~CameraLink() = default;
+
 void CameraLink::Connect(int port, int rateIndex, CameraStatusRecord* status,
                          CameraIdentityRecord* identity, int32_t* alreadyInUpdateMode) {
     statusBlock_[status_block::kRateLock] = 0;
@@ -172,7 +176,7 @@ void CameraLink::Resynchronise(int mode) {
         return;
     }
     const uint8_t* b = statusBlock_;
-    commandAttempts_ = kProbeAttempts;
+    setCommandAttempts(kProbeAttempts);
     QueryStatus();
     if (status_ == kOk) {
         switch (b[status_block::kCameraType]) {
@@ -187,7 +191,7 @@ void CameraLink::Resynchronise(int mode) {
                 return;
         }
         DelayMs(kContactBackMs);
-        commandAttempts_ = kNormalAttempts;
+        setCommandAttempts(kNormalAttempts);
         if (b[status_block::kRateLock] != 0 || requestedRate_ == currentCameraRate_)
             return;
         ChangeRate(requestedRate_);
@@ -198,7 +202,7 @@ void CameraLink::Resynchronise(int mode) {
         if (status_ != kOk)
             return;
         DelayMs(kContactBackMs);
-        commandAttempts_ = kNormalAttempts;
+        setCommandAttempts(kNormalAttempts);
         return;
     }
     DelayMs(kResyncStartMs);
@@ -226,7 +230,7 @@ bool CameraLink::ResyncPass(int pass) {
         DelayMs(kStepPauseMs);
         PurgeQueues(0);
     }
-    commandAttempts_ = kProbeAttempts;
+    setCommandAttempts(kProbeAttempts);
     if (resetLine) {
         SetHostRate(1);
         DelayMs(kAfterRecoveryRateMs);
@@ -234,7 +238,7 @@ bool CameraLink::ResyncPass(int pass) {
     QueryStatus();
     if (status_ != kOk)
         return false;
-    commandAttempts_ = kNormalAttempts;
+    setCommandAttempts(kNormalAttempts);
     if (statusBlock_[status_block::kRateLock] != 0)
         return true;
     status_ = kOk;
@@ -246,7 +250,7 @@ bool CameraLink::ResyncPass(int pass) {
     if (status_ != kOk)
         return false;
     DelayMs(kContactBackMs);
-    commandAttempts_ = kNormalAttempts;
+    setCommandAttempts(kNormalAttempts);
     return true;
 }
 
@@ -273,13 +277,6 @@ void CameraLink::CloseConnection() {
     ReleaseCamera();
     ClosePortIfOpen();
     FinishOperation();
-}
-
-LinkStatus CameraLink::FinishOperation() {
-    const LinkStatus old = status_;
-    errorNumber_ = ErrorNumberFor(old);
-    status_ = link_status::kOk;
-    return old;
 }
 
 }  // namespace rm525

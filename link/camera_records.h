@@ -18,6 +18,9 @@ struct CameraTime {
     uint16_t yearsSince1900() const { return fields[5]; }
 };
 
+// Breaks the camera's clock value down in local time.
+void DecodeCameraTime(uint32_t value, CameraTime* out);
+
 // The camera's status block, decoded.
 struct CameraStatusRecord {
     CameraTime clock;

@@ -1,11 +1,11 @@
 #include <ctime>
 
-#include "link/camera_link.h"
+#include "link/camera_records.h"
 
 namespace rm525 {
 
 // The camera counts half-seconds from 1 January 1997, 00:00:00 local time.
-void CameraLink::DecodeCameraTime(uint32_t value, CameraTime* out) {
+void DecodeCameraTime(uint32_t value, CameraTime* out) {
     std::tm epoch{};
     epoch.tm_year = 97;
     epoch.tm_mon = 0;

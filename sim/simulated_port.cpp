@@ -106,6 +106,7 @@ bool SimulatedPort::SetLineSettings(const LineSettings& settings) {
         return false;
     Pump();  // what has arrived was received at the old rate
     settings_ = settings;
+    record_->hostBaud = settings.baudRate;
     return true;
 }
 

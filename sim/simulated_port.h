@@ -32,6 +32,7 @@ struct PortRecord {
     int opens = 0;         // successful opens
     int closes = 0;
     bool open = false;
+    uint32_t hostBaud = 0;  // the line rate the host last set on the port
     std::shared_ptr<CameraModel> camera;
     bool logging = true;
     std::vector<WireByte> log;

@@ -24,7 +24,7 @@ TEST_F(ConnectionTest, AutoStopsAtTheFirstPortWithACamera) {
     for (int n = 4; n <= 9; ++n)
         EXPECT_EQ(ports.Record(n).openAttempts, 0) << n;
     EXPECT_EQ(camera.RateIndex(), 3);
-    EXPECT_EQ(link.hostRateIndex(), 3);
+    EXPECT_EQ(ports.Record(3).hostBaud, protocol::kHostBaud[3]);
     EXPECT_EQ(camera.Mode(), CameraMode::Update);
 }
 
@@ -53,7 +53,7 @@ TEST_F(ConnectionTest, ACameraAlreadyInUpdateModeIsNotRead) {
     EXPECT_EQ(status.versionDigits, 0xDEADBEEFu);
     EXPECT_STREQ(idText, "untouched");
     EXPECT_TRUE(FramesOf(camera, protocol::kCmdQueryStatus).empty());
-    EXPECT_EQ(link.currentCameraRateIndex(), 3);
+    EXPECT_EQ(ports.Record(2).hostBaud, protocol::kHostBaud[3]);
     EXPECT_EQ(camera.RateIndex(), 3);
 }
 
@@ -110,9 +110,13 @@ TEST_F(ConnectionTest, VersionDigitsAndCounts) {
         ports2.AttachCamera(1, setup);
         CameraLink link2(ports2, clock2);
         CameraStatusRecord record{};
-        ASSERT_EQ(link2.OpenPort(1), 0u);
-        link2.ReadCameraStatus(&record);
+        char id2[33] = {};
+        CameraIdentityRecord identity2{};
+        identity2.idText = id2;
+        int32_t already2 = -1;
+        link2.Connect(1, 3, &record, &identity2, &already2);  // reads the status block
         EXPECT_EQ(link2.GetErrorNumber(), 0);
+        EXPECT_EQ(already2, 0);
         EXPECT_EQ(record.versionDigits, c.digits) << int(c.high) << " " << int(c.low);
         EXPECT_EQ(record.countA, -1);
         EXPECT_EQ(record.countBCopy, -1);
@@ -128,7 +132,13 @@ TEST_F(ConnectionTest, AnUnknownCameraTypeIsNotUsable) {
     ConnectOn(1);
     EXPECT_EQ(link.GetErrorNumber(), error_number::kCommunication);
     EXPECT_FALSE(ports.AnyPortOpen());
-    ASSERT_EQ(link.OpenPort(1), 0u);
+    // Read on its own, once the camera has been found, the same type makes
+    // the camera not usable.
+    camera.StatusBlock()[protocol::status_block::kCameraType] = protocol::status_block::kTypeRm525;
+    PowerCycle(camera, clock);
+    ConnectOn(1);
+    ASSERT_EQ(link.GetErrorNumber(), 0);
+    camera.StatusBlock()[protocol::status_block::kCameraType] = 9;
     link.ReadCameraStatus(&status);
     EXPECT_EQ(link.GetErrorNumber(), error_number::kNotUsable);
 }
@@ -210,9 +220,14 @@ TEST_F(ConnectionTest, ALineThatFellSilentComesBackAfterTheBreak) {
     link.ReadCameraStatus(&status);
     EXPECT_EQ(link.GetErrorNumber(), 0);
     EXPECT_EQ(camera.BreakCount(), 1);
-    // Back at the rate the link last asked for: the one it found the camera at.
-    EXPECT_EQ(link.currentCameraRateIndex(), link.requestedRateIndex());
-    EXPECT_EQ(camera.RateIndex(), link.hostRateIndex());
+    // Back at the rate the link last asked for: the one it found the camera
+    // at, both sides, and the link knows it: the next read moves no rate.
+    EXPECT_EQ(camera.RateIndex(), 1);
+    EXPECT_EQ(ports.Record(1).hostBaud, protocol::kHostBaud[1]);
+    const size_t rateFrames = FramesOf(camera, protocol::kCmdChangeRate).size();
+    link.ReadCameraStatus(&status);
+    EXPECT_EQ(link.GetErrorNumber(), 0);
+    EXPECT_EQ(FramesOf(camera, protocol::kCmdChangeRate).size(), rateFrames);
 }
 
 TEST_F(ConnectionTest, ALineThatStaysSilentGivesUpAt9600) {
@@ -222,8 +237,14 @@ TEST_F(ConnectionTest, ALineThatStaysSilentGivesUpAt9600) {
     camera.SetSilent(true);
     link.ReadCameraStatus(&status);
     EXPECT_EQ(link.GetErrorNumber(), error_number::kNotUsable);
-    EXPECT_EQ(link.hostRateIndex(), 1);
-    EXPECT_EQ(link.currentCameraRateIndex(), 1);
+    EXPECT_EQ(ports.Record(1).hostBaud, protocol::kHostBaud[1]);
+    // The link takes the camera to be at 9600 bit/s too: once it answers
+    // again, no rate change is sent.
+    const size_t rateFrames = FramesOf(camera, protocol::kCmdChangeRate).size();
+    camera.SetSilent(false);
+    link.ReadCameraStatus(&status);
+    EXPECT_EQ(link.GetErrorNumber(), 0);
+    EXPECT_EQ(FramesOf(camera, protocol::kCmdChangeRate).size(), rateFrames);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "link/camera_link.h"
+#include "link/camera_protocol.h"
 #include "link/posix/posix_serial_port_factory.h"
 #include "link/posix/system_clock.h"
 #include "link/protocol.h"
@@ -43,6 +44,7 @@ protected:
     PosixSerialPortFactory ports;
     SystemClock clock;
     CameraLink link{ports, clock};
+    CameraProtocol protocol{ports, clock};  // for the single protocol steps
     CameraStatusRecord status{};
     char id[33] = {};
     CameraIdentityRecord identity{};
@@ -51,20 +53,20 @@ protected:
 
 TEST_F(LinkOverPtyTest, HandshakeRateChangeAndStatusAt38400) {
     StartCamera({"--mode", "update", "--model", "rm520"});
-    ASSERT_EQ(link.OpenPort(1), 0u);
-    link.Handshake();
-    ASSERT_EQ(link.status(), 0u);
-    link.ChangeRate(3);
-    ASSERT_EQ(link.status(), 0u);
-    EXPECT_EQ(link.hostRateIndex(), 3);
+    ASSERT_EQ(protocol.OpenPort(1), 0u);
+    protocol.Handshake();
+    ASSERT_EQ(protocol.status(), 0u);
+    protocol.ChangeRate(3);
+    ASSERT_EQ(protocol.status(), 0u);
+    EXPECT_EQ(protocol.hostRateIndex(), 3);
     // Had the host port stayed at 9600, the camera at 38400 would hear garbage.
-    link.QueryStatus();
-    ASSERT_EQ(link.status(), 0u);
-    EXPECT_EQ(link.statusBlock()[protocol::status_block::kCameraType],
+    protocol.QueryStatus();
+    ASSERT_EQ(protocol.status(), 0u);
+    EXPECT_EQ(protocol.statusBlock()[protocol::status_block::kCameraType],
               protocol::status_block::kTypeRm520);
     const std::string report = StopCamera();
     EXPECT_NE(report.find("rate: 38400"), std::string::npos) << report;
-    link.ClosePort();
+    protocol.ClosePort();
 }
 
 TEST_F(LinkOverPtyTest, ANormalCameraIsFoundReadAndReleased) {
@@ -76,18 +78,21 @@ TEST_F(LinkOverPtyTest, ANormalCameraIsFoundReadAndReleased) {
     EXPECT_EQ(link.CheckCameraMemory(protocol::kModelRm525), 1);
     link.CloseConnection();
     EXPECT_EQ(link.GetErrorNumber(), 0);
-    EXPECT_FALSE(link.portOpen());
+    // Released: the port, held exclusively while open, opens for another.
+    CameraProtocol other(ports, clock);
+    EXPECT_EQ(other.OpenPort(1), 0u);
+    other.ClosePort();
     EXPECT_NE(StopCamera().find("mode: normal"), std::string::npos);
 }
 
 TEST_F(LinkOverPtyTest, APortHeldByTheLinkIsRefusedToOthers) {
     StartCamera({});
-    ASSERT_EQ(link.OpenPort(1), 0u);
-    CameraLink second(ports, clock);
+    ASSERT_EQ(protocol.OpenPort(1), 0u);
+    CameraProtocol second(ports, clock);
     EXPECT_EQ(second.OpenPort(1), 8u);
     ASSERT_EQ(second.openFailures().size(), 1u);
     EXPECT_EQ(second.openFailures()[0].systemError, EBUSY);
-    link.ClosePort();
+    protocol.ClosePort();
     EXPECT_EQ(second.OpenPort(1), 0u);
     second.ClosePort();
 }

@@ -3,7 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "link/camera_link.h"
+#include "link/camera_protocol.h"
+#include "link/camera_records.h"
 #include "link/protocol.h"
 #include "tests/link/scripted_port.h"
 
@@ -51,7 +52,7 @@ protected:
     FakeClock clock;
     ScriptedFactory factory{clock};
     std::shared_ptr<ScriptedLine> line;
-    CameraLink link{factory, clock};
+    CameraProtocol link{factory, clock};
 };
 
 TEST_F(ProtocolTest, WriteBlockPutsTheExampleExchangeOnTheWire) {
@@ -153,8 +154,7 @@ TEST_F(ProtocolTest, BadCameraPacketsAreAskedAgainFourTimes) {
     line->Answer(bad);
     Script(*line, {bad, bad, bad, bad, bad});
     Bytes dst(256);
-    link.setPacketLength(257);
-    EXPECT_EQ(link.ReceiveBlock(dst.data(), 256), 7u);
+    EXPECT_EQ(link.ReceiveData(dst.data(), 256, 257), 7u);
     EXPECT_EQ(line->AllWritten(), Bytes(4, 0xE3));  // none after the fifth
 }
 
@@ -163,8 +163,7 @@ TEST_F(ProtocolTest, ABadPacketFollowedByAGoodOneIsAccepted) {
     line->Answer(Packet(Bytes(256, 0x21), false));
     Script(*line, {good});
     Bytes dst(256);
-    link.setPacketLength(257);
-    EXPECT_EQ(link.ReceiveBlock(dst.data(), 256), 0u);
+    EXPECT_EQ(link.ReceiveData(dst.data(), 256, 257), 0u);
     EXPECT_EQ(dst, Bytes(256, 0x22));
     EXPECT_EQ(line->AllWritten(), (Bytes{0xE3, 0xD2}));
 }
@@ -172,8 +171,7 @@ TEST_F(ProtocolTest, ABadPacketFollowedByAGoodOneIsAccepted) {
 TEST_F(ProtocolTest, ALoneE2IsTheCameraSayingNo) {
     line->Answer({0xE2});
     Bytes dst(256);
-    link.setPacketLength(257);
-    EXPECT_EQ(link.ReceiveBlock(dst.data(), 256), 4u);
+    EXPECT_EQ(link.ReceiveData(dst.data(), 256, 257), 4u);
     EXPECT_TRUE(line->AllWritten().empty());
 }
 
@@ -183,8 +181,7 @@ TEST_F(ProtocolTest, ALoneNoiseByteIsReadAgainOnceTheLineIsQuiet) {
     line->Answer({0x5A});
     line->Answer(Packet(Bytes(256, 0x09)), 1000);
     Bytes dst(256);
-    link.setPacketLength(257);
-    EXPECT_EQ(link.ReceiveBlock(dst.data(), 256), 0u);
+    EXPECT_EQ(link.ReceiveData(dst.data(), 256, 257), 0u);
     EXPECT_EQ(dst, Bytes(256, 0x09));
     EXPECT_EQ(line->AllWritten(), Bytes{0xD2});
 }
@@ -193,8 +190,7 @@ TEST_F(ProtocolTest, NoiseStillComingAfterTheDrainEndsTheRead) {
     line->Answer({0x5A});
     line->Answer({0x5B}, 300);
     Bytes dst(256);
-    link.setPacketLength(257);
-    EXPECT_EQ(link.ReceiveBlock(dst.data(), 256), 7u);
+    EXPECT_EQ(link.ReceiveData(dst.data(), 256, 257), 7u);
     EXPECT_TRUE(line->AllWritten().empty());
 }
 
@@ -306,18 +302,18 @@ TEST(CameraTime, CountsHalfSecondsFrom1997LocalTime) {
         setenv("TZ", zone, 1);
         tzset();
         CameraTime t;
-        CameraLink::DecodeCameraTime(0, &t);
+        DecodeCameraTime(0, &t);
         EXPECT_EQ(t.yearsSince1900(), 97) << zone;
         EXPECT_EQ(t.month(), 0);
         EXPECT_EQ(t.day(), 1);
         EXPECT_EQ(t.hours(), 0);
         EXPECT_EQ(t.minutes(), 0);
         EXPECT_EQ(t.fields[6], 3);  // a Wednesday
-        CameraLink::DecodeCameraTime(7200, &t);
+        DecodeCameraTime(7200, &t);
         EXPECT_EQ(t.hours(), 1) << zone;
         EXPECT_EQ(t.minutes(), 0);
         EXPECT_EQ(t.day(), 1);
-        CameraLink::DecodeCameraTime(0xFFFFFFFFu, &t);  // far ahead, still a date
+        DecodeCameraTime(0xFFFFFFFFu, &t);  // far ahead, still a date
         EXPECT_GT(t.yearsSince1900(), 160);
     }
     unsetenv("TZ");

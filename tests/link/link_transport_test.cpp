@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "link/camera_link.h"
+#include "link/camera_protocol.h"
 #include "tests/link/scripted_port.h"
 
 namespace rm525 {
@@ -27,14 +27,14 @@ protected:
     FakeClock clock;
     ScriptedFactory factory{clock};
     std::shared_ptr<ScriptedLine> line;
-    CameraLink link{factory, clock};
+    CameraProtocol link{factory, clock};
 };
 
 TEST(TransportOpen, SetsTheLineAndHoldsTheFirstFrameBack) {
     FakeClock clock;
     ScriptedFactory factory(clock);
     auto line = factory.Attach(4);
-    CameraLink link(factory, clock);
+    CameraProtocol link(factory, clock);
     const uint32_t before = clock.NowMs();
     ASSERT_EQ(link.OpenPort(4), 0u);
     EXPECT_GE(clock.NowMs() - before, 100u);
@@ -51,7 +51,7 @@ TEST(TransportOpen, SetsTheLineAndHoldsTheFirstFrameBack) {
 TEST(TransportOpen, FailuresKeepTheSystemErrorAndOpenNothing) {
     FakeClock clock;
     ScriptedFactory factory(clock);
-    CameraLink link(factory, clock);
+    CameraProtocol link(factory, clock);
     EXPECT_EQ(link.OpenPort(2), 8u);
     EXPECT_EQ(link.OpenPort(10), 8u);
     EXPECT_EQ(link.OpenPort(0), 8u);

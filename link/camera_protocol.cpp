@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "link/camera_link.h"
+#include "link/camera_protocol.h"
 #include "link/protocol.h"
 
 namespace rm525 {
@@ -29,12 +29,12 @@ void PutWord(uint8_t* at, uint16_t value) {
 }
 }  // namespace
 
-void CameraLink::ResetFrame() {
+void CameraProtocol::ResetFrame() {
     std::memset(frame_, 0, sizeof frame_);
     frame_[7] = kFrameEnd;
 }
 
-LinkStatus CameraLink::SendCommand() {
+LinkStatus CameraProtocol::SendCommand() {
     namespace ls = link_status;
     if (!port_)
         return ls::kPortFailure;
@@ -57,7 +57,7 @@ LinkStatus CameraLink::SendCommand() {
 }
 
 // One byte from the camera, each keep-alive restarting the wait for it.
-LinkStatus CameraLink::ReadAnswerByte(uint32_t timeoutMs, uint8_t* b) {
+LinkStatus CameraProtocol::ReadAnswerByte(uint32_t timeoutMs, uint8_t* b) {
     for (;;) {
         rxCount_ = 1;
         if (const LinkStatus s = Receive(timeoutMs); s != link_status::kOk)
@@ -69,7 +69,7 @@ LinkStatus CameraLink::ReadAnswerByte(uint32_t timeoutMs, uint8_t* b) {
     }
 }
 
-LinkStatus CameraLink::WaitAck(uint8_t ackByte, uint8_t nakByte) {
+LinkStatus CameraProtocol::WaitAck(uint8_t ackByte, uint8_t nakByte) {
     namespace ls = link_status;
     uint8_t b = 0;
     if (const LinkStatus s = ReadAnswerByte(kAnswerTimeoutMs, &b); s != ls::kOk)
@@ -81,7 +81,7 @@ LinkStatus CameraLink::WaitAck(uint8_t ackByte, uint8_t nakByte) {
     return b == nakByte ? ls::kRefused : ls::kTimeout;
 }
 
-LinkStatus CameraLink::WaitCompletion(uint32_t timeoutMs) {
+LinkStatus CameraProtocol::WaitCompletion(uint32_t timeoutMs) {
     using namespace link_status;
     uint8_t b = 0;
     LinkStatus result = ReadAnswerByte(timeoutMs, &b);
@@ -91,7 +91,7 @@ LinkStatus CameraLink::WaitCompletion(uint32_t timeoutMs) {
     return result;
 }
 
-LinkStatus CameraLink::SendByte(uint8_t b) {
+LinkStatus CameraProtocol::SendByte(uint8_t b) {
     if (!port_)
         return link_status::kPortFailure;
     txBuffer_[0] = b;
@@ -101,7 +101,7 @@ LinkStatus CameraLink::SendByte(uint8_t b) {
     return result;
 }
 
-LinkStatus CameraLink::SendPacket(const uint8_t* data, int n) {
+LinkStatus CameraProtocol::SendPacket(const uint8_t* data, int n) {
     using namespace link_status;
     if (!port_ || n < 1 || n > kBufferSize)
         return kPortFailure;
@@ -120,7 +120,7 @@ LinkStatus CameraLink::SendPacket(const uint8_t* data, int n) {
     }
 }
 
-LinkStatus CameraLink::ReceiveBlock(uint8_t* dst, int count) {
+LinkStatus CameraProtocol::ReceiveBlock(uint8_t* dst, int count) {
     using namespace link_status;
     if (!port_ || packetLength_ < 2 || packetLength_ > kBufferSize)
         return kTimeout;
@@ -162,7 +162,7 @@ LinkStatus CameraLink::ReceiveBlock(uint8_t* dst, int count) {
     }
 }
 
-LinkStatus CameraLink::ReceiveData(uint8_t* dst, int length, int n) {
+LinkStatus CameraProtocol::ReceiveData(uint8_t* dst, int length, int n) {
     packetLength_ = int16_t(n);
     while (length > 0) {
         const int k = std::min(length, n - 1);
@@ -174,7 +174,7 @@ LinkStatus CameraLink::ReceiveData(uint8_t* dst, int length, int n) {
     return link_status::kOk;
 }
 
-void CameraLink::Handshake() {
+void CameraProtocol::Handshake() {
     using namespace link_status;
     status_ = kOk;
     errorNumber_ = 0;
@@ -198,7 +198,7 @@ void CameraLink::Handshake() {
     DelayMs(kAfterHandshakeMs);
 }
 
-void CameraLink::SendRateCommand(int rateIndex) {
+void CameraProtocol::SendRateCommand(int rateIndex) {
     using namespace link_status;
     ResetFrame();
     frame_[0] = kCmdChangeRate;
@@ -218,7 +218,7 @@ void CameraLink::SendRateCommand(int rateIndex) {
     status_ = kOk;
 }
 
-void CameraLink::ChangeRate(int rateIndex) {
+void CameraProtocol::ChangeRate(int rateIndex) {
     using namespace link_status;
     SendRateCommand(rateIndex);
     if (status_ != kOk)
@@ -245,7 +245,7 @@ void CameraLink::ChangeRate(int rateIndex) {
     status_ = hostResult;
 }
 
-void CameraLink::QueryStatus() {
+void CameraProtocol::QueryStatus() {
     using namespace link_status;
     ResetFrame();
     frame_[0] = kCmdQueryStatus;
@@ -261,7 +261,7 @@ void CameraLink::QueryStatus() {
 
 // The commands that start afresh: status and error number cleared, the frame
 // filled and sent. True when the camera accepted it.
-bool CameraLink::StartCommand(uint8_t code, uint16_t param1, uint16_t param2) {
+bool CameraProtocol::StartCommand(uint8_t code, uint16_t param1, uint16_t param2) {
     status_ = link_status::kOk;
     errorNumber_ = 0;
     ResetFrame();
@@ -272,7 +272,7 @@ bool CameraLink::StartCommand(uint8_t code, uint16_t param1, uint16_t param2) {
     return status_ == link_status::kOk;
 }
 
-void CameraLink::WriteBlock(const uint8_t* data, int blockNumber) {
+void CameraProtocol::WriteBlock(const uint8_t* data, int blockNumber) {
     if (!StartCommand(kCmdWriteBlock, uint16_t(blockNumber), 0))
         return;
     packetLength_ = kPacketSize;
@@ -282,24 +282,25 @@ void CameraLink::WriteBlock(const uint8_t* data, int blockNumber) {
 }
 
 // SetValue, PrepareArea and EnterUpdateMode: a frame, then the completion byte.
-void CameraLink::SimpleCommand(uint8_t code, uint16_t param1, uint16_t param2, uint32_t waitMs) {
+void CameraProtocol::SimpleCommand(uint8_t code, uint16_t param1, uint16_t param2,
+                                   uint32_t waitMs) {
     if (StartCommand(code, param1, param2))
         status_ = WaitCompletion(waitMs);
 }
 
-void CameraLink::SetValue(uint16_t number, uint16_t value) {
+void CameraProtocol::SetValue(uint16_t number, uint16_t value) {
     SimpleCommand(kCmdSetValue, number, value, kCompletionTimeoutMs);
 }
 
-void CameraLink::PrepareArea(uint16_t area) {
+void CameraProtocol::PrepareArea(uint16_t area) {
     SimpleCommand(kCmdPrepareArea, area, 0, kPrepareTimeoutMs);
 }
 
-void CameraLink::EnterUpdateMode() {
+void CameraProtocol::EnterUpdateMode() {
     SimpleCommand(kCmdEnterUpdateMode, 0, 0, kCompletionTimeoutMs);
 }
 
-void CameraLink::ReadWords(uint16_t first, uint16_t last, uint8_t* dst) {
+void CameraProtocol::ReadWords(uint16_t first, uint16_t last, uint8_t* dst) {
     if (!StartCommand(kCmdReadWords, first, last))
         return;
     // Two bytes a word, counted in 16 bits as the camera counts them.
@@ -309,7 +310,7 @@ void CameraLink::ReadWords(uint16_t first, uint16_t last, uint8_t* dst) {
     status_ = WaitCompletion(kCompletionTimeoutMs);
 }
 
-LinkStatus CameraLink::ReleaseCamera() {
+LinkStatus CameraProtocol::ReleaseCamera() {
     using namespace link_status;
     ResetFrame();
     frame_[0] = kCmdReleaseCamera;
@@ -318,6 +319,13 @@ LinkStatus CameraLink::ReleaseCamera() {
     if ((status_ = WaitCompletion(kCompletionTimeoutMs)) != kOk)
         return status_;
     return SetHostRate(1);  // the camera is back at 9600 bit/s
+}
+
+LinkStatus CameraProtocol::FinishOperation() {
+    const LinkStatus old = status_;
+    errorNumber_ = ErrorNumberFor(old);
+    status_ = link_status::kOk;
+    return old;
 }
 
 }  // namespace rm525

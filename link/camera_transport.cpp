@@ -1,11 +1,11 @@
-// The serial transport of the camera link: opening the port, line settings,
+// The serial transport of the camera protocol: opening the port, line settings,
 // time-outs and the byte moves between the port and the link's two buffers.
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
 
-#include "link/camera_link.h"
+#include "link/camera_protocol.h"
 #include "link/protocol.h"
 
 namespace rm525 {
@@ -20,37 +20,38 @@ constexpr uint32_t kBreakSettleMs = 2000;
 constexpr uint32_t kFirstFrameDelayMs = 100;
 
 std::unique_ptr<uint8_t[]> ZeroedBuffer() {
-    return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[CameraLink::kBufferSize]());
+    return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[CameraProtocol::kBufferSize]());
 }
 }  // namespace
 
-CameraLink::CameraLink(SerialPortFactory& ports, Clock& clock) : ports_(ports), clock_(clock) {
+CameraProtocol::CameraProtocol(SerialPortFactory& ports, Clock& clock)
+    : ports_(ports), clock_(clock) {
     lastActivity_ = clock_.NowMs();
 }
 
 // The port object closes itself when it goes, so a link dropped while a port
 // is still open never leaves the device held.
-CameraLink::~CameraLink() = default;
+CameraProtocol::~CameraProtocol() = default;
 
-uint32_t CameraLink::NowMs() {
+uint32_t CameraProtocol::NowMs() {
     return clock_.NowMs();
 }
 
-uint32_t CameraLink::DelayMs(uint32_t ms) {
+uint32_t CameraProtocol::DelayMs(uint32_t ms) {
     return rm525::DelayMs(clock_, ms);
 }
 
-void CameraLink::SleepUntilNotBefore(uint32_t timeMs) {
+void CameraProtocol::SleepUntilNotBefore(uint32_t timeMs) {
     while (int32_t(NowMs() - timeMs) < 0)
         clock_.SleepUntil(timeMs);
 }
 
-bool CameraLink::ReadLineError(ErrorState* state) {
+bool CameraProtocol::ReadLineError(ErrorState* state) {
     ErrorState ignored;
     return port_ && port_->ClearError(state ? state : &ignored);
 }
 
-LinkStatus CameraLink::OpenPort(int portNumber) {
+LinkStatus CameraProtocol::OpenPort(int portNumber) {
     using namespace link_status;
     OpenFailure failure;
     failure.portNumber = portNumber;
@@ -108,7 +109,7 @@ LinkStatus CameraLink::OpenPort(int portNumber) {
     return kOk;
 }
 
-LinkStatus CameraLink::SetHostRate(int rateIndex) {
+LinkStatus CameraProtocol::SetHostRate(int rateIndex) {
     using namespace link_status;
     LineSettings line;
     if (!port_ || !port_->GetLineSettings(line))
@@ -125,7 +126,7 @@ LinkStatus CameraLink::SetHostRate(int rateIndex) {
     return kOk;
 }
 
-bool CameraLink::SetWriteTimeouts() {
+bool CameraProtocol::SetWriteTimeouts() {
     CommTimeouts t;
     if (!port_->GetTimeouts(t))
         return false;
@@ -134,7 +135,7 @@ bool CameraLink::SetWriteTimeouts() {
     return port_->SetTimeouts(t);
 }
 
-bool CameraLink::SetReadTimeouts(uint32_t totalMs) {
+bool CameraProtocol::SetReadTimeouts(uint32_t totalMs) {
     CommTimeouts t;
     if (!port_->GetTimeouts(t))
         return false;
@@ -146,7 +147,7 @@ bool CameraLink::SetReadTimeouts(uint32_t totalMs) {
 
 // Waits for bytes still queued from an earlier write to leave; each of them
 // earns one more millisecond. Sleeps between polls rather than spinning.
-LinkStatus CameraLink::WaitOutputQueue(uint32_t timeoutMs) {
+LinkStatus CameraProtocol::WaitOutputQueue(uint32_t timeoutMs) {
     using namespace link_status;
     ErrorState state;
     if (!ReadLineError(&state))
@@ -162,7 +163,7 @@ LinkStatus CameraLink::WaitOutputQueue(uint32_t timeoutMs) {
     return kOk;
 }
 
-LinkStatus CameraLink::Transmit(uint32_t timeoutMs) {
+LinkStatus CameraProtocol::Transmit(uint32_t timeoutMs) {
     using namespace link_status;
     if (!port_)
         return kPortFailure;
@@ -177,7 +178,7 @@ LinkStatus CameraLink::Transmit(uint32_t timeoutMs) {
     return moved < txCount_ ? kTimeout : kOk;
 }
 
-LinkStatus CameraLink::Receive(uint32_t timeoutMs) {
+LinkStatus CameraProtocol::Receive(uint32_t timeoutMs) {
     using namespace link_status;
     if (!port_)
         return kPortFailure;
@@ -202,7 +203,7 @@ LinkStatus CameraLink::Receive(uint32_t timeoutMs) {
     return readOk ? kOk : kPortFailure;
 }
 
-LinkStatus CameraLink::DrainInput() {
+LinkStatus CameraProtocol::DrainInput() {
     using namespace link_status;
     DelayMs(kDrainWaitMs);
     ErrorState state;
@@ -216,7 +217,7 @@ LinkStatus CameraLink::DrainInput() {
     return kTimeout;
 }
 
-void CameraLink::PurgeQueues(int mode) {
+void CameraProtocol::PurgeQueues(int mode) {
     ErrorState state;
     if (!ReadLineError(&state))
         return;
@@ -229,7 +230,7 @@ void CameraLink::PurgeQueues(int mode) {
         ReadLineError(nullptr);
 }
 
-LinkStatus CameraLink::SetBreak(int mode) {
+LinkStatus CameraProtocol::SetBreak(int mode) {
     using namespace link_status;
     if (mode != 0 && mode != 1)
         return kBadArgument;
@@ -246,7 +247,7 @@ LinkStatus CameraLink::SetBreak(int mode) {
     return result;
 }
 
-LinkStatus CameraLink::ClosePort() {
+LinkStatus CameraProtocol::ClosePort() {
     if (port_) {
         PurgeQueues(2);
         port_->Close();
@@ -258,7 +259,7 @@ LinkStatus CameraLink::ClosePort() {
     return link_status::kOk;
 }
 
-LinkStatus CameraLink::ClosePortIfOpen() {
+LinkStatus CameraProtocol::ClosePortIfOpen() {
     return port_ ? ClosePort() : link_status::kOk;
 }
 
