@@ -6,7 +6,6 @@
 #include "cli/exit_status.h"
 #include "cli/port_setup.h"
 #include "link/camera_link.h"
-#include "link/posix/port_diagnostics.h"
 #include "link/protocol.h"
 #include "res/messages.h"
 #include "workflow/update_workflow.h"
@@ -65,7 +64,7 @@ int RunInfoCommand(const CliOptions& options, Console& console) {
     link.Connect(port, UpdateWorkflow::kUpdateRateIndex, &status, &identity, &alreadyInUpdateMode);
     if (link.GetErrorNumber() != 0) {
         for (const OpenFailure& f : link.openFailures())
-            console.err << ExplainOpenFailure(f) << '\n';
+            console.err << setup.ExplainOpenFailure(f) << '\n';
         console.out << res::LoadMessage(res::msg::kNoCamera) << '\n';
         return exit_status::kCameraNotFound;
     }

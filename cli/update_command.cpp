@@ -5,7 +5,6 @@
 #include "cli/exit_status.h"
 #include "cli/port_setup.h"
 #include "cli/terminal_front_end.h"
-#include "link/posix/port_diagnostics.h"
 #include "workflow/update_workflow.h"
 
 namespace rm525::cli {
@@ -34,7 +33,7 @@ int RunUpdateCommand(const CliOptions& options, Console& console, const std::ato
     TerminalFrontEnd frontEnd(
         console.in, console.out, console.err, settings, stop,
         [&setup](const std::string& text) { return setup.MapPort(text); },
-        [](const OpenFailure& failure) { return ExplainOpenFailure(failure); });
+        [&setup](const OpenFailure& failure) { return setup.ExplainOpenFailure(failure); });
     UpdateWorkflow workflow(frontEnd, setup.ports(), setup.clock());
     workflow.Run(ViewRect{});
     return ExitStatusFor(workflow.LastOutcome(), stop.load());

@@ -12,7 +12,8 @@ namespace rm525::testing {
 class TempDir {
 public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "rm525-test-XXXXXX");
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "rm525-test-XXXXXX").string();
         if (mkdtemp(pattern.data()) != nullptr)
             path_ = pattern;
     }
