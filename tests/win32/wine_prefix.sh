@@ -5,9 +5,10 @@
 #       it can open a port: the ones named to PATH, all others to a path in
 #       DIR that does not exist. Wine's mount manager maps COM ports onto the
 #       machine's /dev/ttyS* devices when a prefix starts; on these machines
-#       /dev/ttyS0 is the kernel console. With all nine numbers taken by the
-#       registry it finds none of them free (it only looks whether the
-#       devices exist; it does not open them), and the program opens no other.
+#       /dev/ttyS0 is the kernel console. It gives them the numbers the
+#       registry leaves free (it only looks whether the devices exist; it
+#       does not open them): with all nine taken, /dev/ttyS0 becomes COM10,
+#       which the program never opens (`ports` lists it).
 #   wine_run PROGRAM.exe ARGS...     runs a Windows program in that prefix
 #   wine_prefix_stop                 ends the prefix's wineserver
 #
