@@ -4,8 +4,9 @@
 # camera's flash.
 #   wine_update.sh fixed CLI.exe SIM        the camera on COM1, --port COM1
 #   wine_update.sh auto-retry CLI.exe SIM   the camera on COM3, COM1 and COM2
-#       mapped to nothing, --port AUTO; the first transfer fails at its end
-#       (the camera refuses the first check value), the second run installs
+#       mapped to nothing, --port AUTO; the first transfer fails early (the
+#       camera fails block 5), so that the test costs one whole transfer, and
+#       the second run finds the camera still in update mode and installs
 source "$(dirname "$0")/wine_common.sh"
 mode=$1 cli=$2 sim=$3
 
@@ -29,20 +30,23 @@ fixed)
     wine_prefix_start "$dir" "COM1=$camera_tty"
     run_update update COM1
     [ "$status" -eq 0 ] || fail "exit status $status"
-    grep -q "Firmware Version: 1.05" "$dir/update.out" || fail "no camera version shown"
+    grep -q "Firmware Version: 1.05" "$dir/update.err" || fail "no camera version shown"
     grep -q "Firmware 1.06 was successfully installed" "$dir/update.out" || fail "no success"
     grep -q "100% Downloading firmware completed." "$dir/update.err" || fail "no progress"
     grep -q " COM1 > 57 51 4D 5A 45 41 56 48 52 59 43 53" "$dir/update.trace" ||
         fail "no handshake on the wire"
     ;;
 auto-retry)
-    start_camera "$sim" --exit-after-verified-release --fault fail@0x21:19
+    start_camera "$sim" --exit-after-verified-release --fault fail@0x1D:5
     wine_prefix_start "$dir" "COM3=$camera_tty"
     run_update failed AUTO
     [ "$status" -eq 1 ] || fail "the failed transfer exits $status, not 1"
     grep -q "Camera update failed." "$dir/failed.out" || fail "no failure prompt"
     grep -q " COM3 - opened" "$dir/failed.trace" || fail "the camera was not found on COM3"
     ! grep -q " COM[4-9] " "$dir/failed.trace" || fail "the search went past COM3"
+    # The retry procedure: the camera is switched off and on again (back at
+    # 9600 bit/s, still in update mode without verified firmware).
+    kill -USR1 "$sim_pid"
     run_update retry AUTO
     [ "$status" -eq 0 ] || fail "the retry exits $status"
     grep -q "successfully installed" "$dir/retry.out" || fail "no success on the retry"
