@@ -1,10 +1,9 @@
 #include "cli/file_problem.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <memory>
+#include <fstream>
 
 #include "firmware/firmware_format.h"
 #include "firmware/firmware_inspect.h"
@@ -12,30 +11,29 @@
 
 namespace rm525::cli {
 
-namespace {
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-}  // namespace
-
 std::string ReadProblem(const std::string& path) {
     namespace fs = std::filesystem;
+    // The name is UTF-8 on every system; a path made from it says so where
+    // the system's own file names are not (Windows).
+    const fs::path name(std::u8string(path.begin(), path.end()));
     std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
+    const fs::file_status status = fs::status(name, ec);
     if (status.type() == fs::file_type::not_found)
         return "no such file";
     if (status.type() == fs::file_type::directory)
         return "a directory, not a file";
     errno = 0;
-    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    std::ifstream file(name, std::ios::binary);
     if (!file) {
         if (errno == EACCES || errno == EPERM)
             return "permission denied";
         return errno != 0 ? std::strerror(errno) : "cannot be opened";
     }
     char byte = 0;
-    if (std::fread(&byte, 1, 1, file.get()) != 1)
-        return std::ferror(file.get()) ? "cannot be read" : "the file is empty";
+    // A read error ends in badbit (the stream catches the buffer's throw),
+    // the end of the file only in eofbit and failbit.
+    if (!file.read(&byte, 1))
+        return file.bad() ? "cannot be read" : "the file is empty";
     return {};
 }
 

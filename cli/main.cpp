@@ -17,8 +17,9 @@ int main(int argc, char** argv) {
     // Before anything is written: a closed pipe or a dead terminal must not
     // end the program, least of all in the middle of a transfer.
     InstallStopHandlers(g_stop);
+    PrepareConsole();
 
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    const std::vector<std::string> args = ProgramArguments(argc, argv);
     const ParseResult parsed = ParseArguments(args);
     switch (parsed.request) {
         case Request::UsageError:

@@ -1,12 +1,19 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "link/serial_port.h"
 
 // What the terminal front end needs from the system it runs on, one
-// implementation file per system (platform_posix.cpp).
+// implementation file per system (platform_posix.cpp, platform_win32.cpp).
 namespace rm525::cli {
+
+// Sets the console up for the program's texts (UTF-8, terminal sequences for
+// the progress bar) where the system does not by itself.
+void PrepareConsole();
+// The program's arguments in UTF-8, without the program's name.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
 
 // True when the stream is a terminal (0 standard input, 1 output, 2 error).
 bool StreamIsTerminal(int stream);

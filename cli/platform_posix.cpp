@@ -9,6 +9,12 @@
 
 namespace rm525::cli {
 
+void PrepareConsole() {}
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + 1, argv + argc);
+}
+
 bool StreamIsTerminal(int stream) {
     return isatty(stream) == 1;
 }

@@ -21,7 +21,8 @@ struct StopRequest {
 
 // Routes Ctrl+C, termination and hang-up into `request`, and makes writes to
 // a closed pipe or a dead terminal fail quietly instead of ending the program.
-// One implementation file per system (stop_request_posix.cpp).
+// One implementation file per system (stop_request_posix.cpp,
+// stop_request_win32.cpp).
 void InstallStopHandlers(StopRequest& request);
 
 }  // namespace rm525::cli

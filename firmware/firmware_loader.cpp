@@ -1,6 +1,7 @@
 #include "firmware/firmware_loader.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 #include "firmware/firmware_format.h"
@@ -13,7 +14,10 @@ constexpr int64_t kMostBytesRead = firmware::kFileSize + 1;
 
 LoadResult LoadFirmwareImage(const std::string& path) {
     LoadResult result;
-    std::ifstream file(path, std::ios::binary);
+    // The name is UTF-8 on every system; a path made from it says so where
+    // the system's own file names are not (Windows).
+    const std::u8string name(path.begin(), path.end());
+    std::ifstream file(std::filesystem::path(name), std::ios::binary);
     if (!file) {
         result.error = LoadError::CannotOpen;
         return result;

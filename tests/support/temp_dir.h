@@ -18,7 +18,8 @@ public:
     // Throws when the folder cannot be made: a test that went on without it
     // would write to "/name" and fail somewhere far from the cause.
     TempDir() {
-        std::string pattern = std::filesystem::temp_directory_path() / "rm525-test-XXXXXX";
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "rm525-test-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) {
             throw std::runtime_error("cannot make a temporary folder " + pattern + ": " +
                                      std::strerror(errno));

@@ -126,7 +126,7 @@ TEST_F(RunRoads, SuccessInstallsTheBodyFromALongPathAndReportsTheFileVersion) {
     while (deep.string().size() < 300)
         deep /= std::string(50, 'f');
     std::filesystem::create_directories(deep);
-    const std::string path = File(std::filesystem::relative(deep / "new.fw", dir_.path()));
+    const std::string path = File(std::filesystem::relative(deep / "new.fw", dir_.path()).string());
     ASSERT_GT(path.size(), 256u);
     Choose(path);
     fe_.onPrompt = [](const ShownPrompt& p) {

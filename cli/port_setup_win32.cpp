@@ -1,0 +1,63 @@
+#include <filesystem>
+#include <fstream>
+
+#include "cli/cli_options.h"
+#include "cli/port_setup.h"
+#include "cli/trace_port.h"
+#include "link/win32/win32_clock.h"
+#include "link/win32/win32_serial_port_factory.h"
+
+namespace rm525::cli {
+
+struct PortSetup::Impl {
+    Win32Clock clock;
+    Win32SerialPortFactory win32;
+    std::ofstream traceFile;
+    std::unique_ptr<TraceLog> trace;
+    std::unique_ptr<TracingPortFactory> tracing;
+};
+
+PortSetup::PortSetup() : impl_(std::make_unique<Impl>()) {}
+PortSetup::~PortSetup() = default;
+
+bool PortSetup::Open(const std::optional<std::string>& traceFile, std::string* error) {
+    if (!traceFile)
+        return true;
+    // The name is UTF-8; the system's own file names are not, so the path
+    // is told which it is.
+    const std::u8string name(traceFile->begin(), traceFile->end());
+    impl_->traceFile.open(std::filesystem::path(name), std::ios::out | std::ios::trunc);
+    if (!impl_->traceFile) {
+        *error = "cannot write the trace file " + *traceFile;
+        return false;
+    }
+    impl_->trace = std::make_unique<TraceLog>(impl_->traceFile, impl_->clock);
+    impl_->tracing = std::make_unique<TracingPortFactory>(impl_->win32, *impl_->trace);
+    return true;
+}
+
+std::optional<int16_t> PortSetup::MapPort(const std::string& text) {
+    const std::optional<PortArgument> arg = ParsePortArgument(text);
+    if (!arg)
+        return std::nullopt;
+    if (arg->device.empty())
+        return arg->port;
+    impl_->win32.portNames().SetOverride(kDevicePathPort, arg->device);
+    return kDevicePathPort;
+}
+
+std::string PortSetup::DeviceOf(int portNumber) const {
+    return impl_->win32.portNames().Resolve(portNumber);
+}
+
+SerialPortFactory& PortSetup::ports() {
+    if (impl_->tracing)
+        return *impl_->tracing;
+    return impl_->win32;
+}
+
+Clock& PortSetup::clock() {
+    return impl_->clock;
+}
+
+}  // namespace rm525::cli

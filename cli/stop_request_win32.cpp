@@ -1,0 +1,59 @@
+#include <windows.h>
+
+#include "cli/stop_request.h"
+#include "cli/stop_request_win32.h"
+
+namespace rm525::cli {
+
+namespace {
+
+StopRequest* g_request = nullptr;
+std::atomic<bool> g_interruptTaken{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+constexpr char kStopNotice[] =
+    "\nStopping: the camera is released first. Press Ctrl+C again to end at once.\n";
+
+}  // namespace
+
+// The system calls this on a thread of its own.
+BOOL WINAPI OnConsoleControl(DWORD event) {
+    if (g_request == nullptr)
+        return FALSE;
+    switch (event) {
+        case CTRL_C_EVENT:
+        case CTRL_BREAK_EVENT:
+            // A second Ctrl+C is left to the system, which ends the program
+            // at once, as the second SIGINT does on Linux.
+            if (g_interruptTaken.exchange(true))
+                return FALSE;
+            g_request->interrupted.store(true);
+            {
+                // The streams belong to the main thread; the handle may be
+                // written from here.
+                DWORD written = 0;
+                WriteFile(GetStdHandle(STD_ERROR_HANDLE), kStopNotice, sizeof kStopNotice - 1,
+                          &written, nullptr);
+            }
+            return TRUE;
+        case CTRL_CLOSE_EVENT:
+            // The console window is closing: nobody can answer any more, as
+            // after a hang-up. The system ends the program a few seconds
+            // after the handler returns whatever it answers, so a transfer
+            // cannot outlive the window; the flag lets a run that has not
+            // begun one release the camera first.
+            g_request->hungUp.store(true);
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+// A closed pipe makes a write fail on Windows without a signal, so there is
+// nothing to ignore here.
+void InstallStopHandlers(StopRequest& request) {
+    g_request = &request;
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+}  // namespace rm525::cli

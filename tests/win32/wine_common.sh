@@ -1,0 +1,73 @@
+# Shared by the Wine test scripts: a temporary folder of the test's own, the
+# simulated camera on a pseudo-terminal, Windows names for Linux paths.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=wine_prefix.sh
+source "$here/wine_prefix.sh"
+# Wine turns the program's arguments into UTF-16 by the locale.
+export LC_ALL=C.UTF-8
+
+dir=$(mktemp -d "${TMPDIR:-/tmp}/rm525-wine-XXXXXX")
+sim_pid=
+cleanup() {
+    local rc=$?
+    wine_prefix_stop
+    if [ -n "$sim_pid" ]; then
+        kill "$sim_pid" 2>/dev/null || true
+        wait "$sim_pid" 2>/dev/null || true
+    fi
+    if [ $rc -ne 0 ] && [ -z "${RM525FW_KEEP_WINE_DIR:-}" ]; then
+        for f in "$dir"/*.out "$dir"/*.err "$dir"/sim.log; do
+            [ -f "$f" ] && { echo "---- $f"; tail -n 40 "$f"; }
+        done
+    fi
+    [ -n "${RM525FW_KEEP_WINE_DIR:-}" ] || rm -rf "$dir"
+    exit $rc
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# The Windows name of a Linux path, through Wine's drive Z: (the root).
+winpath() {
+    local p=$1
+    echo "Z:${p//\//\\}"
+}
+
+# start_camera SIM [ARGS...]: the simulated camera on a terminal reached as
+# $dir/camera; sets sim_pid and camera_tty.
+start_camera() {
+    local sim=$1
+    shift
+    "$sim" --link "$dir/camera" --flash-out "$dir/flash.bin" --quiet "$@" \
+        >"$dir/sim.log" 2>&1 &
+    sim_pid=$!
+    local i
+    for i in $(seq 100); do
+        [ -e "$dir/camera" ] && break
+        sleep 0.1
+    done
+    [ -e "$dir/camera" ] || fail "the simulator made no terminal"
+    camera_tty=$(readlink -f "$dir/camera")
+}
+
+# camera_exit: waits for the simulator to leave by itself; its exit status.
+camera_exit() {
+    local i
+    for i in $(seq 200); do
+        kill -0 "$sim_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    local rc=0
+    wait "$sim_pid" || rc=$?
+    sim_pid=
+    return $rc
+}
+
+# The camera's flash holds exactly the body of firmware file $1.
+flash_matches() {
+    tail -c +129 "$1" | cmp -s - "$dir/flash.bin"
+}
