@@ -30,11 +30,16 @@ std::string ReadMeLocation() {
     namespace fs = std::filesystem;
     const std::string exeDir = ExecutableDirectory();
     if (!exeDir.empty()) {
-        const fs::path beside =
-            (fs::path(exeDir) / ".." / RM525FW_DOCDIR_RELATIVE / "ReadMe").lexically_normal();
-        std::error_code ec;
-        if (fs::is_regular_file(beside, ec))
-            return beside.string();
+        // Installed (bin/ beside share/doc/), or unpacked from the Windows
+        // zip, where ReadMe.txt lies beside the program.
+        const fs::path candidates[] = {
+            (fs::path(exeDir) / ".." / RM525FW_DOCDIR_RELATIVE / "ReadMe").lexically_normal(),
+            fs::path(exeDir) / "ReadMe.txt"};
+        for (const fs::path& candidate : candidates) {
+            std::error_code ec;
+            if (fs::is_regular_file(candidate, ec))
+                return candidate.string();
+        }
     }
     return std::string(RM525FW_DOCDIR_FULL) + "/ReadMe";
 }

@@ -7,6 +7,7 @@
 
 #include "link/camera_protocol.h"
 #include "link/protocol.h"
+#include "link/system_error.h"
 
 namespace rm525 {
 
@@ -59,7 +60,7 @@ LinkStatus CameraProtocol::OpenPort(int portNumber) {
     if (portNumber >= 1 && portNumber <= 9)
         port = ports_.Open(portNumber, &failure);
     else
-        failure.systemError = ENOENT;
+        failure.systemError = ENOENT;  // 2, "no such file" on either system
     if (!port) {
         openFailures_.push_back(failure);
         return kPortFailure;
@@ -68,9 +69,9 @@ LinkStatus CameraProtocol::OpenPort(int portNumber) {
     LineSettings line;
     // A port that opened but cannot be set up is closed again, and why is
     // kept, as for one that did not open, so the front end can say so.
-    errno = 0;
+    ClearSystemError();
     auto fail = [&](LinkStatus s) {
-        failure.systemError = errno != 0 ? errno : EIO;
+        failure.systemError = LastSystemError();
         openFailures_.push_back(failure);
         port->Close();
         return s;

@@ -1,0 +1,16 @@
+#include <windows.h>
+
+#include "link/system_error.h"
+
+namespace rm525 {
+
+int LastSystemError() {
+    const DWORD error = GetLastError();
+    return static_cast<int>(error != 0 ? error : ERROR_GEN_FAILURE);
+}
+
+void ClearSystemError() {
+    SetLastError(0);
+}
+
+}  // namespace rm525
