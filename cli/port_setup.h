@@ -12,8 +12,8 @@ namespace rm525::cli {
 
 // The serial ports and clock of one command: the system's serial backend,
 // with a device path given by the user put on port 1, wrapped in the wire
-// trace when one was asked for. One implementation file per system
-// (port_setup_posix.cpp, port_setup_win32.cpp).
+// trace when one was asked for. The system's own part is SystemPorts
+// (cli/system_ports.h).
 class PortSetup {
 public:
     // The device path given by the user goes on this port number.

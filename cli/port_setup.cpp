@@ -1,16 +1,16 @@
+#include "cli/port_setup.h"
+
+#include <filesystem>
 #include <fstream>
 
 #include "cli/cli_options.h"
-#include "cli/port_setup.h"
+#include "cli/system_ports.h"
 #include "cli/trace_port.h"
-#include "link/posix/posix_serial_port_factory.h"
-#include "link/posix/system_clock.h"
 
 namespace rm525::cli {
 
 struct PortSetup::Impl {
-    SystemClock clock;
-    PosixSerialPortFactory posix;
+    std::unique_ptr<SystemPorts> system = MakeSystemPorts();
     std::ofstream traceFile;
     std::unique_ptr<TraceLog> trace;
     std::unique_ptr<TracingPortFactory> tracing;
@@ -22,13 +22,16 @@ PortSetup::~PortSetup() = default;
 bool PortSetup::Open(const std::optional<std::string>& traceFile, std::string* error) {
     if (!traceFile)
         return true;
-    impl_->traceFile.open(*traceFile, std::ios::out | std::ios::trunc);
+    // The name is UTF-8; on a system whose own file names are not (Windows),
+    // the path is told which it is.
+    const std::u8string name(traceFile->begin(), traceFile->end());
+    impl_->traceFile.open(std::filesystem::path(name), std::ios::out | std::ios::trunc);
     if (!impl_->traceFile) {
         *error = "cannot write the trace file " + *traceFile;
         return false;
     }
-    impl_->trace = std::make_unique<TraceLog>(impl_->traceFile, impl_->clock);
-    impl_->tracing = std::make_unique<TracingPortFactory>(impl_->posix, *impl_->trace);
+    impl_->trace = std::make_unique<TraceLog>(impl_->traceFile, impl_->system->clock());
+    impl_->tracing = std::make_unique<TracingPortFactory>(impl_->system->factory(), *impl_->trace);
     return true;
 }
 
@@ -38,22 +41,22 @@ std::optional<int16_t> PortSetup::MapPort(const std::string& text) {
         return std::nullopt;
     if (arg->device.empty())
         return arg->port;
-    impl_->posix.portNames().SetOverride(kDevicePathPort, arg->device);
+    impl_->system->SetDevice(kDevicePathPort, arg->device);
     return kDevicePathPort;
 }
 
 std::string PortSetup::DeviceOf(int portNumber) const {
-    return impl_->posix.portNames().Resolve(portNumber);
+    return impl_->system->DeviceOf(portNumber);
 }
 
 SerialPortFactory& PortSetup::ports() {
     if (impl_->tracing)
         return *impl_->tracing;
-    return impl_->posix;
+    return impl_->system->factory();
 }
 
 Clock& PortSetup::clock() {
-    return impl_->clock;
+    return impl_->system->clock();
 }
 
 }  // namespace rm525::cli
