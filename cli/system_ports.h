@@ -24,4 +24,23 @@ public:
 
 std::unique_ptr<SystemPorts> MakeSystemPorts();
 
+// SystemPorts over a backend's factory (with its port names) and clock: what
+// each system's MakeSystemPorts returns.
+template <class Factory, class SystemClock>
+class BackendPorts : public SystemPorts {
+public:
+    SerialPortFactory& factory() override { return factory_; }
+    Clock& clock() override { return clock_; }
+    void SetDevice(int portNumber, const std::string& device) override {
+        factory_.portNames().SetOverride(portNumber, device);
+    }
+    std::string DeviceOf(int portNumber) override {
+        return factory_.portNames().Resolve(portNumber);
+    }
+
+private:
+    SystemClock clock_;
+    Factory factory_;
+};
+
 }  // namespace rm525::cli

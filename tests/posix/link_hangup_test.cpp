@@ -34,19 +34,6 @@ double Seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }
 
-// Processor time this thread has used: a wait that spins shows here, one that
-// sleeps in the kernel does not.
-double CpuSeconds() {
-    rusage u{};
-#ifdef RUSAGE_THREAD
-    getrusage(RUSAGE_THREAD, &u);
-#else
-    getrusage(RUSAGE_SELF, &u);
-#endif
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 // Whether this process still holds a descriptor on `device`.
 bool HoldsDevice(const std::string& device) {
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
@@ -70,10 +57,10 @@ TEST(LinkHangUpTest, ReceiveAndTransmitFailAtOnceOnAHungUpLine) {
         pty.CloseMaster();
     });
     const auto start = Clock::now();
-    const double cpu = CpuSeconds();
+    const double cpu = test::CpuSeconds();
     // Waiting for an answer byte: the read may take three seconds.
     EXPECT_EQ(link.WaitAck(protocol::kAck, protocol::kNak), link_status::kPortFailure);
-    const double used = CpuSeconds() - cpu;
+    const double used = test::CpuSeconds() - cpu;
     const double took = Seconds(Clock::now() - start);
     hangUp.join();
     EXPECT_LT(took, 1.5);  // not the 3000 ms the read was allowed
@@ -150,13 +137,13 @@ TEST_F(CameraGoneTest, WholeTransferAfterTheCameraWentAwayMidway) {
     link.TransferFirmware(body.data(), [&](int phase, int, int) {
         lastPhase = phase;
         if (phase == 1 && ++blocks == kBlocksBeforeExit) {
-            cpuAtExit = CpuSeconds();
+            cpuAtExit = test::CpuSeconds();
             kill(camera->pid(), SIGTERM);
         }
         return 1;
     });
     const auto failed = Clock::now();
-    const double used = CpuSeconds() - cpuAtExit;
+    const double used = test::CpuSeconds() - cpuAtExit;
     if (blocks < kBlocksBeforeExit)
         kill(camera->pid(), SIGTERM);  // failed before its time: let the watcher end
     watcher.join();

@@ -30,19 +30,6 @@ int64_t MsSince(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-// Processor time this thread has used: a wait that spins shows here, one that
-// sleeps in the kernel does not.
-double CpuSeconds() {
-    rusage u{};
-#ifdef RUSAGE_THREAD
-    getrusage(RUSAGE_THREAD, &u);
-#else
-    getrusage(RUSAGE_SELF, &u);
-#endif
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 // The link's receive: 30 ms inter-byte gap, a total limit, nothing per byte.
 CommTimeouts ReadTimeouts(uint32_t totalMs) {
     CommTimeouts t;
@@ -301,9 +288,9 @@ TEST_F(PtyPortTest, AHungUpLineFailsTheWaitingReadAtOnce) {
     uint8_t buf[16];
     uint32_t moved = 99;
     const auto start = Clock::now();
-    const double cpu = CpuSeconds();
+    const double cpu = test::CpuSeconds();
     EXPECT_FALSE(port_->Read(buf, sizeof buf, &moved));
-    const double used = CpuSeconds() - cpu;
+    const double used = test::CpuSeconds() - cpu;
     const int64_t took = MsSince(start);
     hangUp.join();
     EXPECT_EQ(moved, 0u);
@@ -329,9 +316,9 @@ TEST_F(PtyPortTest, AHungUpLineFailsTheWaitingWriteAtOnce) {
     const std::vector<uint8_t> lots(1 << 20, 0x55);
     uint32_t moved = 0;
     const auto start = Clock::now();
-    const double cpu = CpuSeconds();
+    const double cpu = test::CpuSeconds();
     EXPECT_FALSE(port_->Write(lots.data(), static_cast<uint32_t>(lots.size()), &moved));
-    const double used = CpuSeconds() - cpu;
+    const double used = test::CpuSeconds() - cpu;
     const int64_t took = MsSince(start);
     hangUp.join();
     EXPECT_LT(moved, lots.size());

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -87,6 +88,17 @@ std::vector<uint8_t> Pattern(size_t n, uint8_t seed) {
         v[i] = static_cast<uint8_t>(seed + i * 7);
     }
     return v;
+}
+
+double CpuSeconds() {
+    rusage u{};
+#ifdef RUSAGE_THREAD
+    getrusage(RUSAGE_THREAD, &u);
+#else
+    getrusage(RUSAGE_SELF, &u);
+#endif
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 }  // namespace rm525::test

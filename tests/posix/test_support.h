@@ -53,4 +53,8 @@ bool WaitFor(const std::function<bool()>& done, int limitMs = 2000);
 
 std::vector<uint8_t> Pattern(size_t n, uint8_t seed);
 
+// Processor time this thread has used: a wait that spins shows here, one that
+// sleeps in the kernel does not.
+double CpuSeconds();
+
 }  // namespace rm525::test
