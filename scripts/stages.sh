@@ -25,8 +25,10 @@
 #   skip_stage NAME REASON
 #       Counts NAME as one skipped item, e.g. the tests of a build that failed.
 #   finish_stages
-#       Lists what failed, prints "summary: N passed, M failed" (with
-#       ", K skipped" when K > 0) and exits 1 when anything failed, else 0.
+#       Counts a stage started in the background and never joined as failed
+#       (its result would otherwise be lost) and stops it, lists what failed, prints
+#       "summary: N passed, M failed" (with ", K skipped" when K > 0) and
+#       exits 1 when anything failed, else 0.
 
 stages_passed=0
 stages_failed=0
@@ -156,7 +158,13 @@ skip_stage() {
 }
 
 finish_stages() {
-    local f
+    local f name pid
+    for name in "${!stages_background[@]}"; do
+        read -r pid _ <<<"${stages_background[$name]}"
+        kill "$pid" 2>/dev/null
+        stages_failed=$((stages_failed + 1))
+        stages_failures+=("$name (started in the background, never joined)")
+    done
     for f in "${stages_failures[@]}"; do
         echo "failed: $f"
     done

@@ -18,6 +18,7 @@ project(outcomes NONE)
 enable_testing()
 add_test(NAME passes COMMAND true)
 add_test(NAME passes_too COMMAND sh -c "echo '<testcase status=\"run\">'")
+set_tests_properties(passes passes_too PROPERTIES LABELS "must-run")
 add_test(NAME fails COMMAND false)
 add_test(NAME skips COMMAND sh -c "exit 77")
 set_tests_properties(skips PROPERTIES SKIP_RETURN_CODE 77)
@@ -69,6 +70,22 @@ check "stages in the background count as those in the foreground" \
     join_ctest background
     join_stage 'slow good'
     finish_stages"
+check "a stage started in the background and never joined fails the run" \
+    "summary: 1 passed, 1 failed" 1 "
+    start_stage forgotten true
+    run_stage good true
+    finish_stages"
+
+# The labels that must run, counted from ctest's own list.
+registered() {
+    printf '%s\n' "# tree label minimum" "ci must-run $1" "win must-run 9" >"$work/counts"
+    "$src/scripts/registered-tests" ci "$b" "$work/counts"
+}
+check "enough tests registered under a label" "label must-run: 2 tests (at least 2)" 0 \
+    "$(declare -f registered); work=$work b=$b src=$src registered 2"
+check "too few tests registered under a label" \
+    "label must-run: 2 tests registered in $b, at least 3 expected" 1 \
+    "$(declare -f registered); work=$work b=$b src=$src registered 3"
 check "the failures are named" "failed: tests: fails program_missing times_out" 1 "
     run_ctest tests --test-dir $b
     finish_stages | tail -n2 | head -n1; exit \${PIPESTATUS[0]}"
