@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# scripts/build, scripts/tsan and scripts/fuzz must fail when their build
-# fails. Each script is run on a small tree of its own, first sound (it must
+# scripts/build, scripts/tsan, scripts/fuzz and scripts/windows must fail
+# when their build fails (scripts/windows also when a test under it fails). Each script is run on a small tree of its own, first sound (it must
 # pass, so it cannot be failing for some other reason), then again with a
 # compile error planted in the same tree: the programs of the earlier build
 # are still there, and a script that ignores the build's status passes with
@@ -80,15 +80,32 @@ expect fails "scripts/fuzz, compile error" "$t/scripts/fuzz" 1
 t=$(tree fuzz "add_executable(not_a_fuzzer main.cpp)")
 expect fails "scripts/fuzz, no fuzzer built" "$t/scripts/fuzz" 1
 
-# The X display wrapper of the window tests: without xvfb-run a skip, but a
-# failure in CI, where scripts/setup has installed it.
+# scripts/windows cross-builds build/win after the simulator for this machine
+# (build/ci); the planted fault is in a program only the cross build makes.
+t=$(tree windows "add_executable(rm525cam-sim main.cpp)" \
+    "if(WIN32)" "  add_executable(win_only win.cpp)" \
+    "  add_test(NAME win_test COMMAND \${CMAKE_COMMAND} -E true)" "endif()")
+cp "$src/scripts/setup" "$t/scripts/"
+mkdir -p "$t/cmake"
+cp "$src/cmake/mingw-w64-x86_64.cmake" "$t/cmake/"
+echo 'int main() { return 0; }' >"$t/win.cpp"
+expect passes "scripts/windows, sound tree" "$t/scripts/windows"
+echo 'int main() { return undeclared_name; }' >"$t/win.cpp"
+expect fails "scripts/windows build, compile error in the cross build" "$t/scripts/windows" build
+echo 'int main() { return 0; }' >"$t/win.cpp"
+sed -i 's/-E true/-E false/' "$t/CMakeLists.txt"
+expect fails "scripts/windows test, a failing test" "$t/scripts/windows"
+
+# The X display wrapper of the window tests: scripts/setup installs xvfb-run,
+# so without it the test fails, in CI or not; a skip would hide the window
+# tests from the count.
 xvfb_status() {
     local status=0
     env -i PATH=/nonexistent "$@" "$(command -v bash)" "$src/tests/support/xvfb_run.sh" \
         true >/dev/null 2>&1 || status=$?
     echo "$status"
 }
-expect passes "xvfb_run.sh without xvfb-run skips (77)" test "$(xvfb_status)" -eq 77
+expect passes "xvfb_run.sh without xvfb-run fails (1)" test "$(xvfb_status)" -eq 1
 expect passes "xvfb_run.sh without xvfb-run fails in CI (1)" test "$(xvfb_status CI=true)" -eq 1
 
 [ "$failures" -eq 0 ]
