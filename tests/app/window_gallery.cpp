@@ -4,6 +4,7 @@
 // with each of their messages, the progress window at three moments, the
 // error message box and the About box.
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QMessageBox>
 #include <QScreen>
@@ -30,7 +31,6 @@ QString g_folder;
 int g_saved = 0;
 int g_faults = 0;
 QList<QImage> g_pictures;
-QStringList g_names;
 
 void Fault(const QString& name, const char* what) {
     std::fprintf(stderr, "window_gallery: %s: %s\n", qPrintable(name), what);
@@ -46,31 +46,42 @@ int DarkPixels(const QImage& image) {
     return n;
 }
 
-// Shows `window`, lets the display paint it, and saves what the screen shows.
-// What was saved must be the window as drawn: its size, the light grey of
-// every dialog, some black text, and a picture unlike every other one (a
-// blank or a stale screen shows up as a repeat).
+// What is wrong with `image` as the picture of `window` named `name`, or
+// nullptr: it must be the window as drawn, with its size, the light grey of
+// every dialog, some black text, and unlike every other picture (a blank or a
+// stale screen shows up as a repeat).
+const char* PictureFault(const QImage& image, const QWidget& window) {
+    if (image.isNull() || image.size() != window.size())
+        return "the picture is not the size of the window";
+    if (QColor(image.pixel(2, 2)) != QColor(192, 192, 192))
+        return "the background is not light grey";
+    if (DarkPixels(image) < 20)
+        return "no text to be seen";
+    for (const QImage& earlier : g_pictures)
+        if (earlier == image)
+            return "the same picture as an earlier window";
+    return nullptr;
+}
+
+// Shows `window` and saves what the screen shows once the display has
+// painted it: the screen is read again until the picture is sound, for at
+// most ten seconds (a loaded machine paints late), and judged then.
 void Save(QWidget& window, const QString& name) {
     window.show();
     window.raise();
-    for (int i = 0; i < 20; ++i) {
-        QApplication::processEvents();
-        QThread::msleep(10);
-    }
-    const QPixmap shot = window.screen()->grabWindow(window.winId());
-    const QImage image = shot.toImage();
-    if (image.isNull() || image.size() != window.size())
-        Fault(name, "the picture is not the size of the window");
-    else if (QColor(image.pixel(2, 2)) != QColor(192, 192, 192))
-        Fault(name, "the background is not light grey");
-    else if (DarkPixels(image) < 20)
-        Fault(name, "no text to be seen");
-    for (int i = 0; i < g_pictures.size(); ++i) {
-        if (g_pictures[i] == image)
-            Fault(name, qPrintable("the same picture as " + g_names[i]));
-    }
-    g_pictures << image;
-    g_names << name;
+    QPixmap shot;
+    const char* fault = nullptr;
+    QDeadlineTimer deadline(10000);
+    do {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        shot = window.screen()->grabWindow(window.winId());
+        fault = PictureFault(shot.toImage(), window);
+        if (fault)
+            QThread::msleep(10);
+    } while (fault && !deadline.hasExpired());
+    if (fault)
+        Fault(name, fault);
+    g_pictures << shot.toImage();
     if (shot.save(g_folder + "/" + name + ".png"))
         ++g_saved;
     else

@@ -23,13 +23,8 @@ set -euo pipefail
 app=$1
 sim=$2
 artifacts=$3
-for tool in Xvfb openbox xdotool xprop xwininfo import convert; do
-    command -v "$tool" >/dev/null && continue
-    # scripts/setup installs them all: in CI a missing one is a failure.
-    [ "${CI:-}" = true ] && { echo "FAIL: $tool is not installed"; exit 1; }
-    echo "SKIP: $tool is not installed"
-    exit 77
-done
+source "$(dirname "$0")/../support/need_tools.sh"
+need_tools Xvfb openbox xdotool xprop xwininfo import convert
 mkdir -p "$artifacts"
 rm -f "$artifacts"/*.png "$artifacts"/*.txt
 
@@ -156,10 +151,41 @@ dialog_hints="0x3, 0x4, 0xa, 0x0, 0x0"
 main_hints="0x3, 0x6, 0xe, 0x0, 0x0"
 
 # The window manager's close key on window $1 (named $2, role $3) is no
-# answer: the window stays.
+# answer: the window stays. The check waits for two events rather than a
+# time. First the window manager has handled the key (and sent the window
+# its close request): it has made a change asked of it after the key, its
+# number of desktops. Then the program has handled the request: it has
+# stamped the window with the time of a key pressed after it, twice (what the
+# first stamp's turn of the event loop did, a window being hidden included,
+# is done before the second stamp shows).
+sync_with_wm() {
+    local n want
+    n=$(xprop -root _NET_NUMBER_OF_DESKTOPS | sed 's/.*= *//')
+    want=$((n == 4 ? 5 : 4))
+    xdotool set_num_desktops "$want"
+    for _ in $(seq 100); do
+        [ "$(xprop -root _NET_NUMBER_OF_DESKTOPS | sed 's/.*= *//')" = "$want" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+user_time() { xprop -id "$1" _NET_WM_USER_TIME 2>/dev/null | sed 's/.*= *//'; }
+sync_with_window() {  # a key with no meaning to the program: shift
+    local before
+    before=$(user_time "$1")
+    xdotool windowfocus --sync "$1" key shift 2>/dev/null || return 1
+    for _ in $(seq 100); do
+        [ "$(user_time "$1")" != "$before" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
 check_close_key_ignored() {
     xdotool windowfocus --sync "$1" key alt+F4
-    sleep 1
+    sync_with_wm || fail "the window manager did not change its desktops when asked"
+    sync_with_window "$1" && sync_with_window "$1" ||
+        [ -z "$(window_with_role "$3")" ] ||
+        fail "the $2 did not take a key after the close key"
     [ -n "$(window_with_role "$3")" ] || fail "the window manager's close key closed the $2"
 }
 
@@ -205,15 +231,21 @@ check_decorations "$main" "main window" "$main_hints"
 # is dialog grey down to its dark bottom border, read off the screen at the
 # client area's right edge, where no text is drawn.
 read -r cx cy cw ch <<<"$(xwininfo -id "$main" | awk '/Absolute upper-left X|Absolute upper-left Y|^ *Width:|^ *Height:/ {printf "%s ", $NF}')"
-sleep 0.5
-shot 1-port-dialog
-line_h=0
-while [ "$line_h" -lt 60 ]; do
-    pixel=$(convert "$artifacts/1-port-dialog.png" -format "%[pixel:p{$((cx + cw - 1)),$((cy + line_h))}]" info:)
-    case "$pixel" in srgb\(192,192,192\) | grey75 | gray75) line_h=$((line_h + 1)) ;; *) break ;; esac
+# The height of the grey status line in screenshot $1: the pixels down the
+# client area's right edge that are dialog grey, and the border below them.
+status_line_height() {
+    convert "$1" -crop "1x60+$((cx + cw - 1))+$cy" +repage txt:- |
+        awk 'NR > 1 { if ($0 ~ /#C0C0C0/ && !done) n++; else done = 1 } END { print n + 1 }'
+}
+# Read once the main window has painted it: the screen is taken again until
+# the line is there, for at most 20 s.
+for _ in $(seq 100); do
+    shot 1-port-dialog
+    line_h=$(status_line_height "$artifacts/1-port-dialog.png")
+    [ "$line_h" -ge 10 ] && break
+    sleep 0.2
 done
-line_h=$((line_h + 1))
-[ "$line_h" -ge 10 ] || fail "no status line found at the top of the main window ($pixel)"
+[ "$line_h" -ge 10 ] || fail "no status line found at the top of the main window"
 view_w=$cw
 view_h=$((ch - line_h))
 echo "view: ${view_w}x$view_h below a status line $line_h px high" >>"$artifacts/placement.txt"
@@ -224,14 +256,15 @@ check_close_key_ignored "$w" "port dialog" CPortDlg
 xdotool windowfocus --sync "$w" key Return
 
 # ---- shortcuts while the camera is searched for --------------------------------
-sleep 0.3
-xdotool windowactivate --sync "$main" 2>/dev/null || true
+# Pressed on the main window once the port dialog has gone, while the search
+# (3.6 s of the protocol's own waits at the least) still runs.
+for _ in $(seq 100); do [ -z "$(window_with_role CPortDlg)" ] && break; sleep 0.1; done
+[ -z "$(window_with_role CPortDlg)" ] || fail "the port dialog stayed after Enter"
+xdotool windowactivate --sync "$main" || fail "the main window could not be activated"
+[ -z "$(window_with_role fileChooser)" ] || fail "the search ended before the shortcuts"
 xdotool key ctrl+q ctrl+n ctrl+o
-searching_done=$(window_with_role fileChooser)
 
 w=$(wait_for fileChooser 60) || fail "no file chooser (ended after a shortcut?)"
-[ -z "$searching_done" ] || echo "note: the search had ended before the shortcuts" >>"$artifacts/placement.txt"
-sleep 0.3
 shot 2-file-chooser
 xdotool windowfocus --sync "$w" key ctrl+a
 xdotool type --delay 5 "$work/new.fw"
