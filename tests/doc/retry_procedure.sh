@@ -90,7 +90,8 @@ quoted "$(sed -n '/^Camera can not be found/,/properly connected/p' "$work/secon
 # again. The camera waits in update mode and answers at once (step 4a): no
 # camera ID, no version question, the whole file from the first block.
 kill -USR1 "$sim_pid"
-sleep 0.5
+for _ in $(seq 100); do grep -q "switched off and on" "$work/sim.err" && break; sleep 0.1; done
+grep -q "switched off and on" "$work/sim.err" || fail "the camera was not switched off and on"
 status=0
 update third || status=$?
 [ "$status" -eq 0 ] || fail "the third run ended with status $status, not 0"
@@ -103,6 +104,5 @@ grep -q "^Firmware 1.06 was successfully installed" "$work/third.out" || fail "n
 kill -TERM "$sim_pid"
 wait "$sim_pid" || fail "the simulator failed"
 sim_pid=""
-grep -q "switched off and on" "$work/sim.err" || fail "the camera was not switched off and on"
 tail -c +129 "$work/new.fw" | cmp - "$work/flash.bin" || fail "the flash differs from the body"
 echo "PASS: the RETRY PROCEDURE ends with the firmware body in the camera's flash"

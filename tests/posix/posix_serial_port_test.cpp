@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <future>
 #include <thread>
 
 #ifdef __linux__
@@ -200,11 +201,14 @@ TEST_F(PtyPortTest, ReadEndsWhenTheSenderPausesAndNotBefore) {
     OpenRaw();
     ASSERT_TRUE(port_->SetTimeouts(ReadTimeouts(3000)));
     // A slow first byte does not end the read (the gap counts only between
-    // bytes); a 200 ms pause after the first burst does.
-    std::thread sender([&] {
+    // bytes); the pause after the first burst does. The second burst waits
+    // until the first read has returned, so a reader the machine stalls
+    // cannot take both bursts at once.
+    std::promise<void> firstReadReturned;
+    std::thread sender([&, returned = firstReadReturned.get_future()] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         pty_.WriteMaster(Pattern(12, 0));
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        returned.wait_for(std::chrono::seconds(10));
         pty_.WriteMaster({0xAA, 0xBB});
     });
     uint8_t buf[20] = {};
@@ -212,12 +216,13 @@ TEST_F(PtyPortTest, ReadEndsWhenTheSenderPausesAndNotBefore) {
     const auto start = Clock::now();
     EXPECT_TRUE(port_->Read(buf, sizeof buf, &moved));
     const int64_t took = MsSince(start);
-    sender.join();
+    firstReadReturned.set_value();
     EXPECT_EQ(moved, 12u);
     EXPECT_EQ(buf[11], Pattern(12, 0)[11]);
-    EXPECT_LT(took, 1500);  // the gap, not the 3000 ms total, ended it
+    EXPECT_LT(took, 2900);  // short of the 3000 ms total: the gap ended it
 
     EXPECT_TRUE(port_->Read(buf, sizeof buf, &moved));
+    sender.join();
     EXPECT_EQ(moved, 2u);
     EXPECT_EQ(buf[0], 0xAA);
 }
