@@ -272,6 +272,22 @@ TEST_F(GoldenTest, CheckValuesOfABodyWorkedOutByHand) {
     ASSERT_EQ(n, 2u + 2048u + 1u + 2u + 1u);
     EXPECT_EQ(camera->frames[n - 4], (Bytes{0x41, 0, 0x96, 0x00, 0, 0, 0, 0x1A}));
     EXPECT_EQ(camera->frames[n - 1], (Bytes{0xAE, 0, 0, 0, 0, 0, 0, 0x1A}));
+
+    // Each block goes out as its 256 bytes in file order and one check byte,
+    // the exclusive-or of the 256: 34 ^ 12 ^ 00 ^ 01 = 27, 0F ^ F0 = FF,
+    // CD ^ AB = 66, 01 ^ 80 = 81, and 00 for a block of zeros.
+    ASSERT_EQ(camera->packets.size(), 2048u);
+    auto packet = [](std::initializer_list<std::pair<int, uint8_t>> set) {
+        Bytes b(257);
+        for (auto [at, value] : set)
+            b[size_t(at)] = value;
+        return b;
+    };
+    EXPECT_EQ(camera->packets[0], packet({{0, 0x34}, {1, 0x12}, {3, 0x01}, {256, 0x27}}));
+    EXPECT_EQ(camera->packets[1], Bytes(257));
+    EXPECT_EQ(camera->packets[1535], packet({{254, 0x0F}, {255, 0xF0}, {256, 0xFF}}));
+    EXPECT_EQ(camera->packets[1536], packet({{0, 0xCD}, {1, 0xAB}, {256, 0x66}}));
+    EXPECT_EQ(camera->packets[2047], packet({{254, 0x01}, {255, 0x80}, {256, 0x81}}));
 }
 
 }  // namespace

@@ -31,7 +31,8 @@ public:
         : statusBlock_(std::move(statusBlock)), memory_(std::move(memory)) {
         line.onWrite = [this](ScriptedLine& l, const Bytes& w) { Heard(l, w); };
     }
-    std::vector<Bytes> frames;  // every command frame the host sent
+    std::vector<Bytes> frames;   // every command frame the host sent
+    std::vector<Bytes> packets;  // every data packet the host sent, check byte included
     // Sees each command frame first; returns true when it has answered it
     // itself (or chosen to ignore it), false to let the camera answer.
     std::function<bool(ScriptedLine&, const Bytes& frame)> interpose;
@@ -54,6 +55,7 @@ private:
             return;
         }
         if (w.size() == 257) {  // a block to write: taken, then done
+            packets.push_back(w);
             line.Answer({0xD2, 0x00});
             return;
         }
