@@ -102,6 +102,12 @@ std::optional<FaultRule> ParseFaultSpec(const std::string& spec, std::string* er
                     rule.completionByte = static_cast<uint8_t>(v);
                 } else if (rule.kind == FaultKind::KeepAlives) {
                     rule.keepAlives = static_cast<int>(v);
+                    if (pos < spec.size() && spec[pos] == '/') {
+                        ++pos;
+                        if (!ReadNumber(spec, &pos, 60000, &v))
+                            return Fail(error, "bad pause between keep-alives");
+                        rule.keepAliveGapMs = static_cast<uint32_t>(v);
+                    }
                 } else if (rule.kind == FaultKind::LineError) {
                     if (v >= protocol::kPacketSize)
                         return Fail(error, "the damaged byte must be 0..256");
@@ -131,7 +137,8 @@ const char* FaultSpecHelp() {
            "  #N     start at the N-th matching frame (default 1)\n"
            "  xCOUNT fire this many times (frames; packets for badcheck, line-error and\n"
            "         nak-packet)\n"
-           "  ARG    storms: number of 0xF0 bytes; fail: the completion byte (default 0x05);\n"
+           "  ARG    storms: number of 0xF0 bytes, with /MS a pause of MS ms between them;\n"
+           "         fail: the completion byte (default 0x05);\n"
            "         line-error: the damaged byte's offset in the packet (default 256, the\n"
            "         check byte)\n"
            "  busy: 0x10 instead of 0xD1; refuse: 0xE1; storm*: keep-alives before the answer,\n"
@@ -140,7 +147,7 @@ const char* FaultSpecHelp() {
            "  framing error, which ends the host's read; nak-packet: 0xE3 to the host's\n"
            "  packets; no-packet: 0xE2 instead of a packet; silence: no answer from then on\n"
            "  (until-break: until a line break, which a pseudo-terminal cannot carry).\n"
-           "  Example: busy@0x1D:1000x2  storm-done@0x1E:1=40  fail@0x21:19=0x05\n";
+           "  Example: busy@0x1D:1000x2  storm-done@0x1E:1=40/100  fail@0x21:19=0x05\n";
 }
 
 }  // namespace rm525::sim

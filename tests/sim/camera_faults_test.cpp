@@ -78,6 +78,11 @@ TEST(FaultSpecTest, ParsesTheCompactForm) {
     EXPECT_EQ(r->stage, FaultStage::Completion);
     EXPECT_EQ(r->keepAlives, 40);
     EXPECT_EQ(r->occurrence, 2);
+    EXPECT_EQ(r->keepAliveGapMs, 0u);
+    r = ParseFaultSpec("storm-done@0x1D:10=50/100", &error);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->keepAlives, 50);
+    EXPECT_EQ(r->keepAliveGapMs, 100u);
 
     r = ParseFaultSpec("fail@0x21:19=0x07", &error);
     ASSERT_TRUE(r);
@@ -94,8 +99,9 @@ TEST(FaultSpecTest, ParsesTheCompactForm) {
     ASSERT_TRUE(r);
     EXPECT_EQ(r->errorByte, 0);
 
-    for (const char* bad : {"busy", "nope@0x1D", "busy@", "busy@0x1D:", "storm@0x7F", "fail@0x21=0",
-                            "busy@0x1D=3", "busy@0x1Dq", "busy@0x100", "line-error@0x7F=257"}) {
+    for (const char* bad :
+         {"busy", "nope@0x1D", "busy@", "busy@0x1D:", "storm@0x7F", "fail@0x21=0", "busy@0x1D=3",
+          "busy@0x1Dq", "busy@0x100", "line-error@0x7F=257", "storm@0x1D=5/"}) {
         EXPECT_FALSE(ParseFaultSpec(bad, &error)) << bad;
         EXPECT_FALSE(error.empty());
     }

@@ -38,11 +38,13 @@ winpath() {
 }
 
 # start_camera SIM [ARGS...]: the simulated camera on a terminal reached as
-# $dir/camera; sets sim_pid and camera_tty.
+# $dir/camera; sets sim_pid and camera_tty. The camera logs each frame it
+# gets into $dir/sim.log when camera_frames=1 is set, else it is quiet.
 start_camera() {
-    local sim=$1
+    local sim=$1 quiet=(--quiet)
     shift
-    "$sim" --link "$dir/camera" --flash-out "$dir/flash.bin" --quiet "$@" \
+    [ "${camera_frames:-}" = 1 ] && quiet=()
+    "$sim" --link "$dir/camera" --flash-out "$dir/flash.bin" "${quiet[@]}" "$@" \
         >"$dir/sim.log" 2>&1 &
     sim_pid=$!
     local i
@@ -54,16 +56,29 @@ start_camera() {
     camera_tty=$(readlink -f "$dir/camera")
 }
 
-# camera_exit: waits for the simulator to leave by itself; its exit status.
-camera_exit() {
-    local i
-    for i in $(seq 200); do
-        kill -0 "$sim_pid" 2>/dev/null || break
+# wait_exit PID SECONDS WHAT: waits at most SECONDS for the child PID to end
+# and returns its exit status; one still running then is killed, and the
+# test fails naming WHAT.
+wait_exit() {
+    local pid=$1 limit=$2 what=$3 i rc=0
+    for i in $(seq $((limit * 10))); do
+        kill -0 "$pid" 2>/dev/null || break
         sleep 0.1
     done
-    local rc=0
-    wait "$sim_pid" || rc=$?
+    if kill -0 "$pid" 2>/dev/null; then
+        kill -KILL "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+        fail "$what did not end within $limit s"
+    fi
+    wait "$pid" || rc=$?
+    return $rc
+}
+
+# camera_exit: waits for the simulator to leave by itself; its exit status.
+camera_exit() {
+    local pid=$sim_pid rc=0
     sim_pid=
+    wait_exit "$pid" 20 "the simulator" || rc=$?
     return $rc
 }
 

@@ -54,12 +54,18 @@ TEST_F(WineFacts, APtyPortTakesTheCallsOfTheLink) {
 
     EXPECT_TRUE(SetupComm(h, 2048, 2048)) << GetLastError();
 
-    // The driver cannot report the line settings of a terminal without
-    // modem lines: one more reason to write the whole block.
+    // Wine 8 cannot report the line settings of a terminal without modem
+    // lines (error 87): one more reason to write the whole block. A fact of
+    // the test platform, told and not required: the program works either way
+    // (it takes the driver's settings where it can say, defaults where not),
+    // so a Wine that reports them is no fault of ours.
     DCB current{};
     current.DCBlength = sizeof current;
-    EXPECT_FALSE(GetCommState(h, &current));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    if (GetCommState(h, &current))
+        std::cout << "GetCommState: works on a terminal (this Wine reads its settings)\n";
+    else
+        std::cout << "GetCommState: fails on a terminal, error " << GetLastError()
+                  << " (Wine's own limit; 87 in Wine 8)\n";
 
     // Writing it works, DTR and RTS held on included, at every rate.
     for (size_t i = 1; i < protocol::kHostBaud.size(); ++i) {
