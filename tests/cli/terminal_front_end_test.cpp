@@ -342,6 +342,7 @@ TEST_F(TerminalUpdate, AFileThatCannotBeReadGivesUpAfterTheErrorMessageNamingFil
     EXPECT_EQ(Run(Settings(dir_.File("missing.fw"))), exit_status::kFileError);
     EXPECT_EQ(err_.str().substr(err_.str().find("File open")),
               "File open or read error!\n" + dir_.File("missing.fw") + ": no such file\n");
+    EXPECT_EQ(err_.str().find('\a'), std::string::npos);  // no bell where no terminal listens
     EXPECT_EQ(camera.ReleaseCount(), 1);
 }
 
