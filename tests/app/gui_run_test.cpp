@@ -251,6 +251,8 @@ void GuiRunTest::shortcutsDuringConnectDoNothing() {
         for (Qt::Key key : {Qt::Key_Q, Qt::Key_N, Qt::Key_O}) {
             QTest::keyClick(frame->View(), key, Qt::ControlModifier);
         }
+        // The exit command itself, by whatever road it came, is refused too.
+        frame->OnCommand(command::kExit);
         ports.released = true;
     });
     atConnect.start(5);

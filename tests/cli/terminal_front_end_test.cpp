@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <sstream>
 #include <string>
 
@@ -209,6 +211,7 @@ TEST_F(TerminalUpdate, HangUpAndBrokenPipeSignalsDuringTheTransferLetItRunToItsE
             if (phase == 1 && percent == 30 && !raised) {
                 raised = true;
                 raise(SIGHUP);
+                raise(SIGHUP);  // a terminal may send it more than once
                 raise(SIGPIPE);
             }
             return TerminalFrontEnd::ShowProgress(phase, percent, text);
@@ -230,6 +233,24 @@ TEST_F(TerminalUpdate, HangUpAndBrokenPipeSignalsDuringTheTransferLetItRunToItsE
     EXPECT_FALSE(stop_.interrupted.load());
     EXPECT_EQ(ExitStatusFor(workflow.LastOutcome(), stop_.Any()), exit_status::kInstalled);
     EXPECT_TRUE(camera.Verified());
+}
+
+// Ctrl+C and a termination request ask to stop and leave the program running;
+// a second one ends it at once.
+TEST(StopHandlers, CtrlCAndTerminationAskToStopAndASecondOneEndsTheProgram) {
+    for (const int sig : {SIGINT, SIGTERM}) {
+        EXPECT_EXIT(
+            {
+                StopRequest request;
+                InstallStopHandlers(request);
+                raise(sig);
+                if (request.interrupted.load() && !request.hungUp.load())
+                    std::fputs("asked to stop\n", stderr);
+                raise(sig);
+                _exit(0);
+            },
+            ::testing::KilledBySignal(sig), "asked to stop");
+    }
 }
 #endif
 
@@ -321,6 +342,7 @@ TEST_F(TerminalUpdate, AFileThatCannotBeReadGivesUpAfterTheErrorMessageNamingFil
     EXPECT_EQ(Run(Settings(dir_.File("missing.fw"))), exit_status::kFileError);
     EXPECT_EQ(err_.str().substr(err_.str().find("File open")),
               "File open or read error!\n" + dir_.File("missing.fw") + ": no such file\n");
+    EXPECT_EQ(err_.str().find('\a'), std::string::npos);  // no bell where no terminal listens
     EXPECT_EQ(camera.ReleaseCount(), 1);
 }
 

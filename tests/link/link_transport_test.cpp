@@ -1,3 +1,5 @@
+#include <new>
+
 #include <gtest/gtest.h>
 
 #include "link/camera_protocol.h"
@@ -165,8 +167,15 @@ TEST_F(TransportTest, ClosingTwiceClosesOnce) {
     EXPECT_EQ(link.ClosePortIfOpen(), 0u);
     EXPECT_EQ(Count(WireEvent::Close), 1);
     // Nothing on a closed port reaches the platform.
+    line->events.clear();
     EXPECT_EQ(link.Transmit(200), 8u);
     EXPECT_EQ(link.SendCommand(), 8u);
+    EXPECT_EQ(link.Receive(200), 8u);
+    EXPECT_EQ(link.SetBreak(0), 8u);
+    EXPECT_EQ(link.SetBreak(1), 8u);
+    EXPECT_EQ(link.SetHostRate(2), 8u);
+    EXPECT_EQ(link.DrainInput(), 8u);
+    EXPECT_TRUE(line->events.empty());
 }
 
 TEST_F(TransportTest, SendByteWritesBeforeItDiscardsTheOutputQueue) {
@@ -196,5 +205,65 @@ TEST(ErrorNumbers, MapEveryStatus) {
         EXPECT_EQ(ErrorNumberFor(status), number) << status;
 }
 
+// A read call that fails is the port's failure, but a packet that came short
+// is a time-out first, whatever the call said: the packet layer asks for it
+// again.
+TEST_F(TransportTest, AFailedReadIsAPortFailureOnlyWhenNothingIsMissing) {
+    line->failReads = true;
+    line->Answer({0x06});
+    EXPECT_EQ(link.WaitCompletion(3000), 8u);
+    line->Answer(std::vector<uint8_t>(100, 0x31));
+    std::vector<uint8_t> dst(256);
+    EXPECT_EQ(link.ReceiveData(dst.data(), 256, 257), 7u);
+    ASSERT_FALSE(line->Writes().empty());
+    EXPECT_EQ(line->Writes().front(), std::vector<uint8_t>{0xE3});  // asked again
+}
+
+TEST_F(TransportTest, DrainInputReadsAtMostItsBuffer) {
+    line->Answer(std::vector<uint8_t>(3000, 0x55));
+    clock.Advance(3000);
+    EXPECT_EQ(link.DrainInput(), 7u);
+    EXPECT_EQ(line->Arrived(), 3000u - CameraProtocol::kBufferSize);
+}
+
+TEST(TransportOpen, ALinkDroppedWithItsPortOpenClosesIt) {
+    FakeClock clock;
+    ScriptedFactory factory(clock);
+    auto line = factory.Attach(1);
+    {
+        CameraProtocol link(factory, clock);
+        ASSERT_EQ(link.OpenPort(1), 0u);
+    }
+    EXPECT_FALSE(line->open);
+}
+
+// The link's two buffers are the only arrays it asks for without exceptions;
+// a test can make the n-th of them from now on fail.
+int g_nothrowArrayFailsAt = 0;
+
+TEST(TransportOpen, APortWhoseBuffersCannotBeHadIsClosedAgain) {
+    FakeClock clock;
+    ScriptedFactory factory(clock);
+    auto line = factory.Attach(1);
+    CameraProtocol link(factory, clock);
+    for (int failing : {1, 2}) {  // the send buffer, then the receive buffer
+        g_nothrowArrayFailsAt = failing;
+        EXPECT_EQ(link.OpenPort(1), 2u);
+        g_nothrowArrayFailsAt = 0;
+        EXPECT_FALSE(link.portOpen());
+        EXPECT_FALSE(line->open);
+    }
+}
+
 }  // namespace
 }  // namespace rm525
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    if (rm525::g_nothrowArrayFailsAt > 0 && --rm525::g_nothrowArrayFailsAt == 0)
+        return nullptr;
+    try {
+        return ::operator new[](size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}

@@ -4,8 +4,6 @@ namespace rm525::testing {
 
 bool ScriptedPort::Read(uint8_t* dst, uint32_t count, uint32_t* moved) {
     *moved = 0;
-    if (line_->failReads)
-        return false;
     auto& in = line_->incoming;
     const CommTimeouts& t = line_->timeouts;
     const uint32_t start = Now();
@@ -24,7 +22,7 @@ bool ScriptedPort::Read(uint8_t* dst, uint32_t count, uint32_t* moved) {
         dst[(*moved)++] = in.front().second;
         in.pop_front();
     }
-    return true;
+    return !line_->failReads;
 }
 
 bool ScriptedPort::Write(const uint8_t* src, uint32_t count, uint32_t* moved) {
@@ -47,7 +45,7 @@ bool ScriptedPort::Purge(unsigned flags) {
         while (!in.empty() && int32_t(in.front().first - Now()) <= 0)
             in.pop_front();
     }
-    return true;
+    return !line_->failReads;
 }
 
 }  // namespace rm525::testing

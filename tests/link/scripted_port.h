@@ -57,6 +57,8 @@ struct ScriptedLine {
     CommTimeouts timeouts;
     LineSettings line;
     bool open = true;
+    // A read call that reports failure after it has moved what came, as a
+    // driver does when a line error ends the read.
     bool failReads = false;
     bool failWrites = false;
     int shortWriteBy = 0;

@@ -334,5 +334,20 @@ TEST_F(PtyPortTest, AHungUpLineFailsTheWaitingWriteAtOnce) {
     EXPECT_FALSE(port_->ClearError(nullptr));
 }
 
+// Once a call has seen the hang-up, every later call fails, even a read that
+// is to return at once: the terminal would answer it with no bytes, as a
+// quiet line does.
+TEST_F(PtyPortTest, AHangUpOnceSeenFailsEvenAReadThatReturnsAtOnce) {
+    OpenRaw();
+    pty_.CloseMaster();
+    uint8_t b = 0;
+    uint32_t moved = 0;
+    EXPECT_FALSE(port_->Write(&b, 1, &moved));
+    CommTimeouts atOnce;
+    atOnce.readInterval = 0xFFFF'FFFFu;
+    ASSERT_TRUE(port_->SetTimeouts(atOnce));
+    EXPECT_FALSE(port_->Read(&b, 1, &moved));
+}
+
 }  // namespace
 }  // namespace rm525

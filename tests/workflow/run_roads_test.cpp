@@ -350,5 +350,17 @@ TEST_F(RunRoads, QuitAfterACancelledChoice) {
     ExpectReleased(camera);
 }
 
+// Once the transfer has ended, a stop would only turn its result into a
+// failure: it is not obeyed.
+TEST_F(RunRoads, AStopAskedAsTheTransferEndsChangesNothing) {
+    sim::CameraModel& camera = Camera();
+    Choose(File("a.fw"));
+    fe_.stopAtPhase = 2;
+    RunAt();
+    EXPECT_EQ(wf_.LastOutcome(), RunOutcome::Installed);
+    ExpectBodyInstalled(camera);
+    ExpectReleased(camera);
+}
+
 }  // namespace
 }  // namespace rm525

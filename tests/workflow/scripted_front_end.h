@@ -31,6 +31,7 @@ public:
     // Answers to the Continue and Reselect prompts in turn; Quit once used up.
     std::deque<PromptResult> answers;
     int stopAtPercent = -1;       // ShowProgress answers false from this percent on
+    int stopAtPhase = -1;         // ShowProgress answers false in this phase
     bool stopBeforeFile = false;  // StopRequested from the start
     std::function<void(const ShownPrompt&)> onPrompt;  // called as each prompt is shown
 
@@ -89,7 +90,7 @@ public:
     bool ShowProgress(int phase, int percent, const char* text) override {
         progress.emplace_back(phase, percent);
         lastProgressText = text ? text : "";
-        return stopAtPercent < 0 || percent < stopAtPercent;
+        return (stopAtPercent < 0 || percent < stopAtPercent) && phase != stopAtPhase;
     }
     void CloseProgress() override {
         calls.push_back("CloseProgress");
