@@ -262,6 +262,14 @@ bool PosixSerialPort::Read(uint8_t* dst, uint32_t count, uint32_t* moved) {
             return false;
         }
         if (atOnce) {
+            // Nothing is queued, which is also how a hung-up line reads: a
+            // poll that waits for nothing tells the two apart.
+            pollfd line{fd_, POLLIN, 0};
+            if (poll(&line, 1, 0) > 0 && (line.revents & kLineGone) != 0) {
+                HangUp();
+                *moved = got;
+                return false;
+            }
             break;
         }
         int64_t deadline = totalDeadline;

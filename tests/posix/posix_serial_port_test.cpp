@@ -349,5 +349,20 @@ TEST_F(PtyPortTest, AHangUpOnceSeenFailsEvenAReadThatReturnsAtOnce) {
     EXPECT_FALSE(port_->Read(&b, 1, &moved));
 }
 
+// A read that is to return at once is the first call to meet the hang-up:
+// the empty terminal must not pass for a quiet line.
+TEST_F(PtyPortTest, AReadThatReturnsAtOnceSeesAHangUpFirst) {
+    OpenRaw();
+    CommTimeouts atOnce;
+    atOnce.readInterval = 0xFFFF'FFFFu;
+    ASSERT_TRUE(port_->SetTimeouts(atOnce));
+    uint8_t b = 0;
+    uint32_t moved = 0;
+    EXPECT_TRUE(port_->Read(&b, 1, &moved));  // a quiet line: nothing, at once
+    pty_.CloseMaster();
+    EXPECT_FALSE(port_->Read(&b, 1, &moved));
+    EXPECT_FALSE(port_->Read(&b, 1, &moved));
+}
+
 }  // namespace
 }  // namespace rm525
