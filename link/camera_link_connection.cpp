@@ -205,6 +205,10 @@ void CameraLink::Resynchronise(int mode) {
         setCommandAttempts(kNormalAttempts);
         return;
     }
+    // A port that has failed (an adapter pulled out, a line hung up) sends
+    // no break and carries no probe: the recovery would only wait.
+    if (status_ == kPortFailure)
+        return;
     DelayMs(kResyncStartMs);
     for (int pass = 0; pass < 2; ++pass) {
         if (ResyncPass(pass))

@@ -452,7 +452,7 @@ TEST(CliOptions, ParsesEachCommandAndRefusesWhatDoesNotFit) {
     EXPECT_EQ(error({"update", "--file="}), "option --file needs a value (PATH)");
     EXPECT_EQ(error({"update", "--yes=no"}), "option --yes takes no value");
     EXPECT_EQ(error({"update", "--port", "COM0"}),
-              "port 'COM0' is not AUTO, COM1..COM9 or a device path");
+              "port 'COM0' is not " + std::string(PortGrammarText()));
     EXPECT_EQ(error({"inspect"}), "inspect needs PATH");
     EXPECT_EQ(error({"inspect", "a.fw", "b.fw"}), "unexpected argument 'b.fw'");
 }
@@ -493,12 +493,48 @@ TEST(CliOptions, HelpAnywhereVersionAndTheCompletionTable) {
     EXPECT_EQ(HelpText().find("completion"), std::string::npos);  // the hidden option stays hidden
 }
 
-TEST(CliOptions, PortArguments) {
-    EXPECT_EQ(ParsePortArgument("AUTO")->port, 0);
-    EXPECT_EQ(ParsePortArgument("COM9")->port, 9);
-    EXPECT_EQ(ParsePortArgument("/dev/ttyUSB0")->device, "/dev/ttyUSB0");
-    EXPECT_FALSE(ParsePortArgument("COM10"));
-    EXPECT_FALSE(ParsePortArgument("ttyUSB0"));
+// One grammar, read for each system.
+TEST(CliOptions, PortArgumentsOnEachSystem) {
+    struct Case {
+        const char* text;
+        std::optional<int> posixPort, windowsPort;  // empty: refused
+        const char* posixDevice;
+        const char* windowsDevice;
+    };
+    const Case cases[] = {
+        {"AUTO", 0, 0, "", ""},
+        {"auto", 0, 0, "", ""},
+        {"COM1", 1, 1, "", ""},
+        {"com9", 9, 9, "", ""},
+        {"COM12", {}, 0, "", "COM12"},
+        {"COM123456", {}, 0, "", "COM123456"},
+        {"\\\\.\\COM3", {}, 0, "", "\\\\.\\COM3"},
+        {"\\\\.\\com12", {}, 0, "", "\\\\.\\com12"},
+        {"/dev/ttyUSB0", 0, {}, "/dev/ttyUSB0", ""},
+        {"./camera", 0, {}, "./camera", ""},
+        {"COM0", {}, {}, "", ""},
+        {"COM01", {}, {}, "", ""},
+        {"COM1x", {}, {}, "", ""},
+        {"COM", {}, {}, "", ""},
+        {"ttyUSB0", {}, {}, "", ""},
+        {"\\\\.\\CNCB0", {}, {}, "", ""},
+    };
+    for (const Case& c : cases) {
+        const auto posix = ParsePortArgument(c.text, PortSystem::Posix);
+        const auto windows = ParsePortArgument(c.text, PortSystem::Windows);
+        ASSERT_EQ(posix.has_value(), c.posixPort.has_value()) << c.text;
+        ASSERT_EQ(windows.has_value(), c.windowsPort.has_value()) << c.text;
+        if (posix) {
+            EXPECT_EQ(posix->port, *c.posixPort) << c.text;
+            EXPECT_EQ(posix->device, c.posixDevice) << c.text;
+        }
+        if (windows) {
+            EXPECT_EQ(windows->port, *c.windowsPort) << c.text;
+            EXPECT_EQ(windows->device, c.windowsDevice) << c.text;
+        }
+    }
+    EXPECT_EQ(ParseArguments({"info", "--port", "/dev/ttyUSB0"}, PortSystem::Windows).error,
+              "port '/dev/ttyUSB0' is not " + std::string(PortGrammarText(PortSystem::Windows)));
 }
 
 TEST(ExitStatus, EveryOutcome) {
