@@ -29,7 +29,8 @@ private:
 };
 
 // A serial port that records its traffic in a TraceLog and otherwise does
-// exactly what the port it wraps does.
+// exactly what the port it wraps does. A failed call's line carries the
+// system's error number (errno, or Windows' own).
 class TracingPort : public SerialPort {
 public:
     TracingPort(std::unique_ptr<SerialPort> port, int portNumber, TraceLog& log);
@@ -49,6 +50,8 @@ public:
     void Close() override;
 
 private:
+    bool Failed(const std::string& what);
+
     std::unique_ptr<SerialPort> port_;
     int portNumber_;
     TraceLog& log_;

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
+#include "cli/trace_port.h"
 #include "link/camera_link.h"
 #include "link/link_status.h"
 #include "link/win32/win32_serial_port_factory.h"
@@ -27,14 +30,15 @@ Win32PortNames NoEnvironment() {
 class Win32DriverTest : public ::testing::Test {
 protected:
     void SetUp() override { camera_ = &line_.AttachCamera(kPort, sim::Rm525Setup()); }
-    int16_t Connect() {
+    int16_t Connect() { return Connect(link_); }
+    int16_t Connect(CameraLink& link) {
         CameraStatusRecord status{};
         CameraIdentityRecord identity{};
         char idText[33] = {};
         identity.idText = idText;
         int32_t already = -1;
-        link_.Connect(kPort, 3, &status, &identity, &already);
-        return link_.GetErrorNumber();
+        link.Connect(kPort, 3, &status, &identity, &already);
+        return link.GetErrorNumber();
     }
     std::unique_ptr<SerialPort> OpenWithAbortOnError() {
         std::unique_ptr<SerialPort> port = ports_.Open(kPort, nullptr);
@@ -137,16 +141,22 @@ TEST_P(Win32Unplug, EndsTheTransferAtOnce) {
 
 // Before the transfer, a gone adapter fails the read at once instead of
 // answering no more, which would send the link through its recovery (breaks
-// and four seconds of waits).
-TEST_F(Win32DriverTest, AGoneAdapterSkipsTheRecovery) {
-    ASSERT_EQ(Connect(), 0);
+// and four seconds of waits). The trace tells Windows' reason.
+TEST_F(Win32DriverTest, AGoneAdapterSkipsTheRecoveryAndTheTraceSaysWhy) {
+    std::ostringstream trace;
+    cli::TraceLog log(trace, clock_);
+    cli::TracingPortFactory traced(ports_, log);
+    CameraLink link(traced, clock_);
+    ASSERT_EQ(Connect(link), 0);
     driver_.UnplugAt(ScriptedDriver::kRead, 1, ERROR_GEN_FAILURE, true);
     CameraStatusRecord status{};
-    EXPECT_EQ(link_.ReadCameraStatus(&status), link_status::kPortFailure);
+    EXPECT_EQ(link.ReadCameraStatus(&status), link_status::kPortFailure);
     EXPECT_LE(clock_.NowMs() - driver_.unpluggedAtMs(), 100u);
     EXPECT_EQ(driver_.calls(ScriptedDriver::kSetBreak), 0);
-    link_.CloseConnection();
+    link.CloseConnection();
     EXPECT_FALSE(driver_.open());
+    EXPECT_NE(trace.str().find("- read FAILED (system error 31)\n"), std::string::npos)
+        << trace.str();
 }
 
 INSTANTIATE_TEST_SUITE_P(
