@@ -97,7 +97,7 @@ bool TerminalFrontEnd::ChoosePort(UpdateWorkflow& workflow, int16_t* port) {
             *port = 0;
             return true;
         }
-        if (const auto mapped = mapPort_(*answer)) {
+        if (const auto mapped = mapPort_(Unquoted(*answer))) {
             *port = *mapped;
             return true;
         }
@@ -114,7 +114,9 @@ int16_t TerminalFrontEnd::ChooseFile(const std::string& /*filter*/,
         return choose_result::kChosen;
     }
     for (;;) {
-        const auto answer = Ask("Firmware file (*.fw; empty to cancel): ");
+        auto answer = Ask("Firmware file (*.fw; empty to cancel): ");
+        if (answer)
+            answer = Unquoted(*answer);
         if (!answer || answer->empty())
             return choose_result::kCancelled;
         // Like a file-open chooser: only a file that can be read can be chosen.

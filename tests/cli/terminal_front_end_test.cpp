@@ -368,12 +368,13 @@ TEST_F(TerminalUpdate, CtrlDCancelsOneQuestionOnlyAndAnswersAreNotCaseSensitive)
     EXPECT_TRUE(camera.Verified());
 }
 
+// The right one pasted as a file manager copies a path: in quotes.
 TEST_F(TerminalUpdate, AtATerminalAWrongFileCanBeFollowedByTheRightOne) {
     sim::CameraModel& camera = ports_.AttachCamera(kCameraPort, sim::Rm525Setup());
     const std::string good = File();
     const std::string bad =
         testing::WriteFile(dir_.File("bad.fw"), testing::FirmwareBytes("Other header"));
-    in_.str("c\n" + dir_.File("nowhere.fw") + "\n" + good + "\n");
+    in_.str("c\n" + dir_.File("nowhere.fw") + "\n\"" + good + "\"\n");
     EXPECT_EQ(Run(Settings(bad, false, true)), exit_status::kInstalled);
     EXPECT_NE(err_.str().find(dir_.File("nowhere.fw") + ": no such file\n"), std::string::npos);
     EXPECT_TRUE(camera.Verified());
