@@ -35,6 +35,9 @@ public:
     int OpenPort() const { return openPort_; }
 
     std::unique_ptr<SerialPort> Open(int portNumber, OpenFailure* failure) override;
+    bool PassedOverBySearch(int portNumber) override {
+        return inner_.PassedOverBySearch(portNumber);
+    }
 
     // Called by the watched ports.
     void PortClosed(int portNumber);

@@ -63,6 +63,9 @@ class TracingPortFactory : public SerialPortFactory {
 public:
     TracingPortFactory(SerialPortFactory& inner, TraceLog& log) : inner_(inner), log_(log) {}
     std::unique_ptr<SerialPort> Open(int portNumber, OpenFailure* failure) override;
+    bool PassedOverBySearch(int portNumber) override {
+        return inner_.PassedOverBySearch(portNumber);
+    }
 
 private:
     SerialPortFactory& inner_;

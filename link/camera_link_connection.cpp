@@ -47,6 +47,8 @@ void CameraLink::Connect(int port, int rateIndex, CameraStatusRecord* status,
     if (port == kAutoPort) {
         // The status of the last port tried is what the caller sees.
         for (int n = 1; n <= 9; ++n) {
+            if (PassedOverBySearch(n))
+                continue;
             if ((status_ = OpenPort(n)) != link_status::kOk)
                 continue;
             if (BringUp(rateIndex, status, identity, alreadyInUpdateMode))

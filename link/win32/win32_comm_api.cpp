@@ -4,9 +4,9 @@ namespace rm525 {
 
 const Win32CommApi& SystemCommApi() {
     static const Win32CommApi api{
-        CreateFileW,     SetupComm,      GetCommState, SetCommState,   GetCommTimeouts,
-        SetCommTimeouts, ReadFile,       WriteFile,    ClearCommError, PurgeComm,
-        SetCommBreak,    ClearCommBreak, CloseHandle,
+        CreateFileW,     SetupComm,      GetCommState, SetCommState,    GetCommTimeouts,
+        SetCommTimeouts, ReadFile,       WriteFile,    ClearCommError,  PurgeComm,
+        SetCommBreak,    ClearCommBreak, CloseHandle,  QueryDosDeviceW,
     };
     return api;
 }

@@ -24,6 +24,8 @@ struct Win32CommApi {
     BOOL(WINAPI* setCommBreak)(HANDLE port);
     BOOL(WINAPI* clearCommBreak)(HANDLE port);
     BOOL(WINAPI* closeHandle)(HANDLE port);
+    // What a device name ("COM3") stands for, e.g. \Device\Serial2.
+    DWORD(WINAPI* queryDosDevice)(LPCWSTR name, LPWSTR target, DWORD size);
 };
 
 const Win32CommApi& SystemCommApi();

@@ -18,6 +18,20 @@ std::unique_ptr<Win32SerialPort> OpenCommDevice(const std::string& path, const W
     return std::make_unique<Win32SerialPort>(handle, api, clock);
 }
 
+bool IsBluetoothDevice(const std::string& device) {
+    return device.starts_with("\\Device\\BthModem");
+}
+
+bool Win32SerialPortFactory::PassedOverBySearch(int portNumber) {
+    const std::string own = "COM" + std::to_string(portNumber);
+    if (names_.Resolve(portNumber) != Win32PortNames::DevicePath(own))
+        return false;
+    wchar_t target[MAX_PATH] = {};
+    if (api_->queryDosDevice(win32::Widen(own).c_str(), target, MAX_PATH) == 0)
+        return false;
+    return IsBluetoothDevice(win32::Narrow(target));
+}
+
 std::unique_ptr<SerialPort> Win32SerialPortFactory::Open(int portNumber, OpenFailure* failure) {
     OpenFailure why;
     why.portNumber = portNumber;

@@ -22,6 +22,11 @@ std::unique_ptr<Win32SerialPort> OpenCommDevice(const std::string& path, const W
 
 // Opens port numbers through Win32PortNames. OpenFailure::systemError holds
 // the Win32 error code.
+// Whether a port's device (what QueryDosDevice gives for it) is a Bluetooth
+// serial port, whose opening can block for seconds while the system looks
+// for the far device.
+bool IsBluetoothDevice(const std::string& device);
+
 class Win32SerialPortFactory : public SerialPortFactory {
 public:
     Win32SerialPortFactory() = default;
@@ -31,6 +36,9 @@ public:
         : names_(std::move(names)), api_(&api), clock_(&clock) {}
 
     std::unique_ptr<SerialPort> Open(int portNumber, OpenFailure* failure) override;
+    // The system's own Bluetooth serial ports (\Device\BthModem*), unless a
+    // mapping names them.
+    bool PassedOverBySearch(int portNumber) override;
 
     Win32PortNames& portNames() { return names_; }
 

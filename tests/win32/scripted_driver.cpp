@@ -1,5 +1,6 @@
 #include "tests/win32/scripted_driver.h"
 
+#include <algorithm>
 #include <string>
 
 #include "link/win32/win32_serial_port.h"
@@ -133,9 +134,18 @@ BOOL WINAPI Close(HANDLE h) {
     return DriverOf(h).DoClose();
 }
 
+DWORD WINAPI QueryDevice(LPCWSTR name, LPWSTR target, DWORD size) {
+    return g_driver->DoQueryDevice(name, target, size);
+}
+
+int PortNumberOf(const std::wstring& name) {
+    const size_t com = name.rfind(L"COM");
+    return com == std::wstring::npos ? 0 : std::stoi(name.substr(com + 3));
+}
+
 const Win32CommApi kScriptedApi{Create,      SetupQueues, GetState, SetState,   GetTimeouts,
                                 SetTimeouts, Read,        Write,    ClearError, Purge,
-                                SetBreak,    ClearBreak,  Close};
+                                SetBreak,    ClearBreak,  Close,    QueryDevice};
 
 }  // namespace
 
@@ -209,9 +219,8 @@ bool ScriptedDriver::Refuses(Call call) {
 
 HANDLE ScriptedDriver::DoCreate(LPCWSTR name) {
     ++calls_[kCreate];
-    const std::wstring text(name);
-    const size_t com = text.rfind(L"COM");
-    const int number = com == std::wstring::npos ? 0 : std::stoi(text.substr(com + 3));
+    const int number = PortNumberOf(name);
+    created_.push_back(number);
     OpenFailure failure;
     if (unplugged_ || inner_ || !(inner_ = line_.Open(number, &failure))) {
         SetLastError(inner_ ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);
@@ -268,6 +277,20 @@ BOOL ScriptedDriver::DoClearError(LPDWORD errors, LPCOMSTAT status) {
         status->cbOutQue = state.outQueue;
     }
     return TRUE;
+}
+
+DWORD ScriptedDriver::DoQueryDevice(LPCWSTR name, LPWSTR target, DWORD size) {
+    const int number = PortNumberOf(name);
+    const bool bluetooth =
+        std::find(bluetooth_.begin(), bluetooth_.end(), number) != bluetooth_.end();
+    const std::wstring device =
+        (bluetooth ? L"\\Device\\BthModem" : L"\\Device\\Serial") + std::to_wstring(number);
+    if (device.size() + 2 > size)
+        return 0;
+    std::copy(device.begin(), device.end(), target);
+    target[device.size()] = L'\0';
+    target[device.size() + 1] = L'\0';
+    return static_cast<DWORD>(device.size() + 2);
 }
 
 BOOL ScriptedDriver::DoClose() {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "link/win32/win32_comm_api.h"
 #include "sim/simulated_port.h"
@@ -61,6 +62,10 @@ public:
     uint32_t unpluggedAtMs() const { return unpluggedAtMs_; }
     bool open() const { return inner_ != nullptr; }
     bool breakOn() const { return breakOn_; }
+    // The port numbers CreateFile was asked for, in turn.
+    const std::vector<int>& created() const { return created_; }
+    // Port `number` is a Bluetooth serial port (QueryDosDevice says so).
+    void SetBluetooth(int number) { bluetooth_.push_back(number); }
 
     // The driver's side of each call, for the table.
     HANDLE DoCreate(LPCWSTR name);
@@ -69,6 +74,7 @@ public:
     BOOL DoTransfer(Call call, DWORD count, LPDWORD moved,
                     const std::function<bool(DWORD, uint32_t*)>& action);
     BOOL DoClose();
+    DWORD DoQueryDevice(LPCWSTR name, LPWSTR target, DWORD size);
     SerialPort& inner() { return *inner_; }
     void SetAbortOnError(bool on) { abortOnError_ = on; }
     void SetBreakOn(bool on) { breakOn_ = on; }
@@ -96,6 +102,8 @@ private:
     bool unplugged_ = false;
     int callsSinceUnplug_ = 0;
     uint32_t unpluggedAtMs_ = 0;
+    std::vector<int> created_;
+    std::vector<int> bluetooth_;
 };
 
 }  // namespace rm525::testing

@@ -30,14 +30,14 @@ Win32PortNames NoEnvironment() {
 class Win32DriverTest : public ::testing::Test {
 protected:
     void SetUp() override { camera_ = &line_.AttachCamera(kPort, sim::Rm525Setup()); }
-    int16_t Connect() { return Connect(link_); }
-    int16_t Connect(CameraLink& link) {
+    int16_t Connect(int port = kPort) { return Connect(link_, port); }
+    int16_t Connect(CameraLink& link, int port = kPort) {
         CameraStatusRecord status{};
         CameraIdentityRecord identity{};
         char idText[33] = {};
         identity.idText = idText;
         int32_t already = -1;
-        link.Connect(kPort, 3, &status, &identity, &already);
+        link.Connect(port, 3, &status, &identity, &already);
         return link.GetErrorNumber();
     }
     std::unique_ptr<SerialPort> OpenWithAbortOnError() {
@@ -168,6 +168,16 @@ INSTANTIATE_TEST_SUITE_P(
         Unplug{"ErrorQueryStillAnswers", ScriptedDriver::kRead, 40, ERROR_GEN_FAILURE, true},
         Unplug{"AbortedAndQueryFails", ScriptedDriver::kRead, 40, ERROR_OPERATION_ABORTED, false}),
     [](const ::testing::TestParamInfo<Unplug>& info) { return std::string(info.param.where); });
+
+// A Bluetooth port can hold CreateFile for seconds, where Ctrl+C cannot
+// reach it: the search does not open it.
+TEST_F(Win32DriverTest, TheSearchPassesOverBluetoothPorts) {
+    driver_.SetBluetooth(2);
+    ASSERT_EQ(Connect(CameraLink::kAutoPort), 0);
+    EXPECT_EQ(driver_.created(), (std::vector<int>{1, 3}));
+    link_.CloseConnection();
+    EXPECT_FALSE(IsBluetoothDevice("\\Device\\Serial0"));
+}
 
 // A whole update through the driver, with faults a real line recovers from:
 // every byte of the body lands in the camera.
