@@ -220,7 +220,7 @@ void TerminalFrontEnd::StatusChanged(const std::string& text) {
 bool TerminalFrontEnd::ShowProgress(int phase, int percent, const char* text) {
     if (!progress_) {
         progress_.emplace(err_, settings_.progressBar, *settings_.clock,
-                          static_cast<int64_t>(firmware::kBodySize));
+                          static_cast<int64_t>(firmware::kBodySize), settings_.terminalSequences);
     }
     progress_->Show(phase, percent, text);
     // A hang-up does not stop a transfer that has begun: only Ctrl+C does.

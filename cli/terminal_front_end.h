@@ -22,6 +22,7 @@ struct TerminalSettings {
     bool yes = false;                 // Continue on "Selected firmware matches camera version."
     bool interactive = false;         // standard input is a terminal: questions may be asked
     bool progressBar = false;         // standard error is a terminal: draw a bar, ring the bell
+    bool terminalSequences = true;    // the terminal obeys ESC[K (not every Windows console)
     std::string readMePath;           // where the ReadMe is installed, named after a failure
     Clock* clock = nullptr;           // times the transfer; the system's steady clock if null
     SearchReport* search = nullptr;   // told when the camera search begins and ends

@@ -80,6 +80,7 @@ int RunUpdateCommand(const CliOptions& options, Console& console, const StopRequ
     settings.yes = options.yes;
     settings.interactive = console.inputIsTerminal;
     settings.progressBar = console.errorIsTerminal;
+    settings.terminalSequences = settings.progressBar && TerminalSequencesWork(2);
     settings.readMePath = ReadMeLocation();
 
     SearchReport search(

@@ -404,6 +404,17 @@ TEST(ProgressPrinter, ShowsElapsedAndTimeLeftAndEndsWithBytesTimeAndRate) {
     EXPECT_NE(bar.str().find("60% Downloading firmware ...  0:03 elapsed, 0:02 left\x1b[K"),
               std::string::npos)
         << bar.str();
+
+    // A console that shows the sequences as text: blanks over the longer line.
+    std::ostringstream plain;
+    ProgressPrinter padded(plain, true, clock, 524288, false);
+    padded.Show(1, 60, "Downloading firmware ...");
+    const size_t longer = plain.str().size();
+    padded.Show(3, 60, "failed.");
+    const std::string last = plain.str().substr(longer);
+    EXPECT_EQ(last.size(), longer) << "the end of the longer line is left: " << plain.str();
+    EXPECT_EQ(last.substr(last.find("failed.")).find_first_not_of(" ", 7), std::string::npos);
+    EXPECT_EQ(plain.str().find('\x1b'), std::string::npos);
 }
 
 TEST(TerminalText, EscapesEverythingButPrintableAscii) {
