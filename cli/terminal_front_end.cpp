@@ -218,6 +218,10 @@ void TerminalFrontEnd::StatusChanged(const std::string& text) {
 }
 
 bool TerminalFrontEnd::ShowProgress(int phase, int percent, const char* text) {
+    if (!transferGuarded_ && settings_.onTransfer) {
+        settings_.onTransfer(true);
+        transferGuarded_ = true;
+    }
     if (!progress_) {
         progress_.emplace(err_, settings_.progressBar, *settings_.clock,
                           static_cast<int64_t>(firmware::kBodySize), settings_.terminalSequences);
@@ -230,6 +234,9 @@ bool TerminalFrontEnd::ShowProgress(int phase, int percent, const char* text) {
 void TerminalFrontEnd::CloseProgress() {
     if (progress_)
         progress_->Close();
+    if (transferGuarded_)
+        settings_.onTransfer(false);
+    transferGuarded_ = false;
 }
 
 void TerminalFrontEnd::RunCameraOperation(const std::function<void()>& operation) {

@@ -10,6 +10,7 @@
 #include "cli/search_report.h"
 #include "cli/terminal_front_end.h"
 #include "cli/terminal_text.h"
+#include "cli/transfer_guard.h"
 #include "cli/utf8_path.h"
 #include "res/messages.h"
 #include "workflow/update_workflow.h"
@@ -82,6 +83,7 @@ int RunUpdateCommand(const CliOptions& options, Console& console, const StopRequ
     settings.progressBar = console.errorIsTerminal;
     settings.terminalSequences = settings.progressBar && TerminalSequencesWork(2);
     settings.readMePath = ReadMeLocation();
+    settings.onTransfer = [&console](bool running) { GuardTransfer(running, console.err); };
 
     SearchReport search(
         setup.ports(), console.err, stop, [&setup](int n) { return setup.DeviceOf(n); },
