@@ -31,6 +31,8 @@ public:
     void End(bool found);
     // The search was ended by a stop request.
     bool Stopped() const { return stopped_; }
+    // A search is running and the user has asked to stop.
+    bool Stopping() const { return searching_ && stop_.Any(); }
     // The port currently open, 0 when none.
     int OpenPort() const { return openPort_; }
 

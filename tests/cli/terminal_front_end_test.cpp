@@ -274,7 +274,7 @@ TEST_F(TerminalUpdate, NoCameraNamesEachPortSearchedAndExplainsBelowTheText) {
     EXPECT_EQ(err.substr(com9 + 23), "port 2\n") << err;
 }
 
-TEST_F(TerminalUpdate, AStopDuringTheSearchEndsItAtTheNextPortWithThePortClosed) {
+TEST_F(TerminalUpdate, AStopDuringTheSearchEndsItAtTheNextExchangeWithThePortClosed) {
     ports_.AttachSilentDevice(1);
     ports_.AttachCamera(2, sim::Rm525Setup());
     // Ctrl+C arrives while COM1 is being tried.
@@ -300,7 +300,11 @@ TEST_F(TerminalUpdate, AStopDuringTheSearchEndsItAtTheNextPortWithThePortClosed)
     TerminalSettings settings = Settings(File());
     settings.port = 0;
     settings.search = &search;
+    const uint32_t start = clock_.NowMs();
     EXPECT_EQ(Run(settings), exit_status::kQuit);
+    // Within the few seconds a closed console window leaves, not after the
+    // silent port's time-outs and recovery (15 s).
+    EXPECT_LT(clock_.NowMs() - start, 1000u);
     EXPECT_EQ(stopping.opened, std::vector<int>{1});  // COM2 is never tried
     EXPECT_EQ(ports_.Camera(2)->ReleaseCount(), 0);
     EXPECT_TRUE(out_.str().empty()) << out_.str();  // no "Camera can not be found."
