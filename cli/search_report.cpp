@@ -10,10 +10,10 @@ namespace rm525::cli {
 namespace {
 
 // A port that tells the report when it closes, and otherwise is the port it
-// wraps; except that once the search is to stop, a port on which nothing has
-// answered yet takes no further write, so that the link gives it up at its
-// next exchange instead of waiting out its time-outs and its recovery (the
-// console window's close leaves a few seconds). A camera that has answered
+// wraps; except that once the program is about to be ended, a port that has been asked
+// and has not answered takes no further write, so that the link gives it up
+// at its next exchange instead of waiting out its time-outs and recovery
+// (the console window's close leaves a few seconds). A camera that answers
 // is left to finish, so that it can be released.
 class WatchedPort : public SerialPort {
 public:
@@ -33,10 +33,11 @@ public:
     bool Read(uint8_t* dst, uint32_t count, uint32_t* moved) override {
         const bool ok = port_->Read(dst, count, moved);
         answered_ = answered_ || *moved > 0;
+        silent_ = !answered_;
         return ok;
     }
     bool Write(const uint8_t* src, uint32_t count, uint32_t* moved) override {
-        if (!answered_ && report_.Stopping()) {
+        if (silent_ && report_.Hurried()) {
             *moved = 0;
             SetSystemError(ECANCELED);
             return false;
@@ -59,6 +60,7 @@ private:
     SearchReport& report_;
     bool closed_ = false;
     bool answered_ = false;
+    bool silent_ = false;  // read from and never answered
 };
 
 }  // namespace

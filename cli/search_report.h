@@ -31,8 +31,8 @@ public:
     void End(bool found);
     // The search was ended by a stop request.
     bool Stopped() const { return stopped_; }
-    // A search is running and the user has asked to stop.
-    bool Stopping() const { return searching_ && stop_.Any(); }
+    // A search is running and the program is about to be ended.
+    bool Hurried() const { return searching_ && stop_.endingSoon.load(); }
     // The port currently open, 0 when none.
     int OpenPort() const { return openPort_; }
 

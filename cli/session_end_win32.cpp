@@ -31,8 +31,10 @@ LRESULT CALLBACK OnSessionMessage(HWND window, UINT message, WPARAM wParam, LPAR
                 ShutdownBlockReasonCreate(window, kBlockReason);
                 return FALSE;
             }
-            if (g_request != nullptr)
+            if (g_request != nullptr) {
+                g_request->endingSoon.store(true);
                 g_request->hungUp.store(true);
+            }
             return TRUE;
         case WM_ENDSESSION:
             // The session ends after this returns: the release comes first.

@@ -43,6 +43,7 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
             // returns, whatever it answers, so a transfer cannot outlive the
             // window (its Close is taken away meanwhile); a run that has not
             // begun one is given the time to release the camera.
+            g_request->endingSoon.store(true);
             g_request->hungUp.store(true);
             WaitForRelease();
             return TRUE;
