@@ -82,6 +82,24 @@ std::string Upper(std::string s) {
     return s;
 }
 
+constexpr int kLastNumberedPort = 9;
+constexpr std::string_view kWindowsDevicePrefix = "\\\\.\\";
+
+// n of "COMn" (upper case), n from 1 without leading zeros.
+std::optional<int> ComNumber(const std::string& upper) {
+    constexpr size_t kMaxDigits = 6;
+    if (!upper.starts_with("COM") || upper.size() < 4 || upper.size() > 3 + kMaxDigits ||
+        upper[3] == '0')
+        return std::nullopt;
+    int n = 0;
+    for (size_t i = 3; i < upper.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(upper[i])))
+            return std::nullopt;
+        n = n * 10 + (upper[i] - '0');
+    }
+    return n;
+}
+
 bool IsHelp(const std::string& word) {
     return word == "-h" || word == "--help";
 }
@@ -196,20 +214,33 @@ const VerbSpec* FindVerb(std::string_view name) {
     return nullptr;
 }
 
-std::optional<PortArgument> ParsePortArgument(const std::string& text) {
+std::optional<PortArgument> ParsePortArgument(const std::string& text, PortSystem system) {
+    const bool windows = system == PortSystem::Windows;
     const std::string upper = Upper(text);
     if (upper == "AUTO")
         return PortArgument{0, {}};
-    if (upper.size() == 4 && upper.compare(0, 3, "COM") == 0 && upper[3] >= '1' &&
-        upper[3] <= '9') {
-        return PortArgument{static_cast<int16_t>(upper[3] - '0'), {}};
+    if (const std::optional<int> n = ComNumber(upper)) {
+        if (*n <= kLastNumberedPort)
+            return PortArgument{static_cast<int16_t>(*n), {}};
+        if (windows)
+            return PortArgument{0, "COM" + std::to_string(*n)};
+        return std::nullopt;
     }
-    if (!text.empty() && text[0] == '/')
+    if (windows && upper.starts_with(kWindowsDevicePrefix) &&
+        ComNumber(upper.substr(kWindowsDevicePrefix.size())))
+        return PortArgument{0, text};
+    if (!windows && text.find('/') != std::string::npos)
         return PortArgument{0, text};
     return std::nullopt;
 }
 
-ParseResult ParseArguments(const std::vector<std::string>& args) {
+std::string_view PortGrammarText(PortSystem system) {
+    if (system == PortSystem::Windows)
+        return "AUTO, COM1, COM2 ... or \\\\.\\COMn";
+    return "AUTO, COM1..COM9 or a device path such as /dev/ttyUSB0 or ./camera";
+}
+
+ParseResult ParseArguments(const std::vector<std::string>& args, PortSystem system) {
     if (args.empty())
         return Error("no command given");
     const VerbSpec* verb = FindVerb(args[0]);
@@ -291,8 +322,8 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
             return Error("option " + name + " needs a value (" + std::string(spec->valueName) +
                          ")");
         if (name == "--port") {
-            if (!ParsePortArgument(value))
-                return Error("port '" + value + "' is not AUTO, COM1..COM9 or a device path");
+            if (!ParsePortArgument(value, system))
+                return Error("port '" + value + "' is not " + std::string(PortGrammarText(system)));
             options.port = value;
         } else if (name == "--file") {
             options.file = value;

@@ -11,11 +11,19 @@ namespace rm525::cli {
 
 enum class Verb { Update, Info, Ports, Inspect, Help };
 
+// The systems whose port names differ.
+enum class PortSystem { Posix, Windows };
+#ifdef _WIN32
+constexpr PortSystem kHostPortSystem = PortSystem::Windows;
+#else
+constexpr PortSystem kHostPortSystem = PortSystem::Posix;
+#endif
+
 // What an option's value (or a verb's operand) is, so that completion can
 // offer the right words.
 enum class ValueKind {
     None,      // a flag: takes no value
-    Port,      // AUTO, COM1..COM9 or a device path
+    Port,      // a port argument (ParsePortArgument)
     Firmware,  // a firmware file (*.fw)
     File,      // any file
 };
@@ -44,7 +52,7 @@ const VerbSpec* FindVerb(std::string_view name);
 
 struct CliOptions {
     Verb verb = Verb::Help;
-    std::optional<std::string> port;   // as given: AUTO, COM1..COM9 or a device path
+    std::optional<std::string> port;   // as given: a port argument (ParsePortArgument)
     std::optional<std::string> file;   // update: the firmware file; inspect: the file to check
     bool yes = false;                  // reinstall the installed version without asking
     std::optional<std::string> trace;  // file for the wire trace
@@ -73,16 +81,25 @@ constexpr std::string_view kCompletionTableOption = "--completion-table";
 // for help; "--" ends the options; "--name=value" is the same as "--name
 // value"; an option's value is never taken from a word that is itself an
 // option.
-ParseResult ParseArguments(const std::vector<std::string>& args);
+ParseResult ParseArguments(const std::vector<std::string>& args,
+                           PortSystem system = kHostPortSystem);
 
-// A port argument: AUTO is port 0, COM1..COM9 are 1..9 (either case); a
-// device path (beginning with '/') is returned in `device` for the caller to
-// map onto a port number.
+// A port argument, one grammar for every system (letters in either case):
+//   AUTO          port 0: COM1..COM9 are tried in turn;
+//   COMn          n of 1..9 is port n; on Windows any other n (COM12) is the
+//                 system's port of that name, returned in `device`;
+//   \\.\COMn      Windows: the port by its device name, in `device`;
+//   a device path POSIX: absolute or relative, any text with a '/' in it
+//                 (/dev/ttyUSB0, ./camera), in `device`.
+// A `device` is for the caller to map onto a port number.
 struct PortArgument {
     int16_t port = 0;
     std::string device;
 };
-std::optional<PortArgument> ParsePortArgument(const std::string& text);
+std::optional<PortArgument> ParsePortArgument(const std::string& text,
+                                              PortSystem system = kHostPortSystem);
+// What the grammar takes, in a few words, for a message about a port refused.
+std::string_view PortGrammarText(PortSystem system = kHostPortSystem);
 
 // The whole help, or the help of one verb.
 std::string HelpText();

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "cli/utf8_path.h"
 #include "firmware/firmware_format.h"
 #include "firmware/firmware_inspect.h"
 #include "firmware/firmware_loader.h"
@@ -13,9 +14,7 @@ namespace rm525::cli {
 
 std::string ReadProblem(const std::string& path) {
     namespace fs = std::filesystem;
-    // The name is UTF-8 on every system; a path made from it says so where
-    // the system's own file names are not (Windows).
-    const fs::path name(std::u8string(path.begin(), path.end()));
+    const fs::path name = PathFromUtf8(path);
     std::error_code ec;
     const fs::file_status status = fs::status(name, ec);
     if (status.type() == fs::file_type::not_found)

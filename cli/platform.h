@@ -17,6 +17,9 @@ std::vector<std::string> ProgramArguments(int argc, char** argv);
 
 // True when the stream is a terminal (0 standard input, 1 output, 2 error).
 bool StreamIsTerminal(int stream);
+// True when the terminal on the stream obeys terminal sequences (ESC[K)
+// rather than showing them.
+bool TerminalSequencesWork(int stream);
 // The folder of the running program; empty when it cannot be told.
 std::string ExecutableDirectory();
 // The reason a port would not open, in a few words ("permission denied").

@@ -19,6 +19,10 @@ bool StreamIsTerminal(int stream) {
     return isatty(stream) == 1;
 }
 
+bool TerminalSequencesWork(int stream) {
+    return StreamIsTerminal(stream);
+}
+
 std::string ExecutableDirectory() {
     std::array<char, 4096> path{};
     const ssize_t n = readlink("/proc/self/exe", path.data(), path.size() - 1);

@@ -4,6 +4,7 @@
 
 #include <cctype>
 
+#include "cli/console_win32.h"
 #include "cli/platform.h"
 #include "link/win32/win32_port_list.h"
 #include "link/win32/win32_text.h"
@@ -23,20 +24,10 @@ DWORD StdHandleOf(int stream) {
     }
 }
 
-void EnableTerminalSequences(DWORD which) {
-    const HANDLE handle = GetStdHandle(which);
-    DWORD mode = 0;
-    if (GetConsoleMode(handle, &mode))
-        SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
-}
-
 }  // namespace
 
 void PrepareConsole() {
-    SetConsoleOutputCP(CP_UTF8);
-    SetConsoleCP(CP_UTF8);
-    EnableTerminalSequences(STD_ERROR_HANDLE);
-    EnableTerminalSequences(STD_OUTPUT_HANDLE);
+    PrepareWindowsConsole();
 }
 
 // argv holds the arguments in the ANSI code page, which loses what it cannot
@@ -56,6 +47,30 @@ std::vector<std::string> ProgramArguments(int, char**) {
 bool StreamIsTerminal(int stream) {
     DWORD mode = 0;
     return GetConsoleMode(GetStdHandle(StdHandleOf(stream)), &mode) != 0;
+}
+
+// A console may take the mode and still print the sequence (older Windows,
+// Wine): one that moved the cursor was printed, and is rubbed out again.
+bool TerminalSequencesWork(int stream) {
+    const HANDLE console = GetStdHandle(StdHandleOf(stream));
+    DWORD mode = 0;
+    CONSOLE_SCREEN_BUFFER_INFO before{};
+    if (!GetConsoleMode(console, &mode) || (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) == 0 ||
+        !GetConsoleScreenBufferInfo(console, &before))
+        return false;
+    const char probe[] = "\x1b[K";
+    DWORD written = 0;
+    WriteConsoleA(console, probe, sizeof probe - 1, &written, nullptr);
+    CONSOLE_SCREEN_BUFFER_INFO after{};
+    if (!GetConsoleScreenBufferInfo(console, &after))
+        return false;
+    if (after.dwCursorPosition.X == before.dwCursorPosition.X &&
+        after.dwCursorPosition.Y == before.dwCursorPosition.Y)
+        return true;
+    SetConsoleCursorPosition(console, before.dwCursorPosition);
+    WriteConsoleA(console, "   ", sizeof probe - 1, &written, nullptr);
+    SetConsoleCursorPosition(console, before.dwCursorPosition);
+    return false;
 }
 
 std::string ExecutableDirectory() {

@@ -6,6 +6,7 @@
 #include "cli/cli_options.h"
 #include "cli/system_ports.h"
 #include "cli/trace_port.h"
+#include "cli/utf8_path.h"
 
 namespace rm525::cli {
 
@@ -22,10 +23,7 @@ PortSetup::~PortSetup() = default;
 bool PortSetup::Open(const std::optional<std::string>& traceFile, std::string* error) {
     if (!traceFile)
         return true;
-    // The name is UTF-8; on a system whose own file names are not (Windows),
-    // the path is told which it is.
-    const std::u8string name(traceFile->begin(), traceFile->end());
-    impl_->traceFile.open(std::filesystem::path(name), std::ios::out | std::ios::trunc);
+    impl_->traceFile.open(PathFromUtf8(*traceFile), std::ios::out | std::ios::trunc);
     if (!impl_->traceFile) {
         *error = "cannot write the trace file " + *traceFile;
         return false;

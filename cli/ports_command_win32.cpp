@@ -8,6 +8,7 @@
 #include "cli/exit_status.h"
 #include "link/win32/win32_port_list.h"
 #include "link/win32/win32_port_names.h"
+#include "link/win32/win32_serial_port_factory.h"
 
 namespace rm525::cli {
 
@@ -28,6 +29,8 @@ void PrintSystemPort(std::ostream& out, const SystemPort& port) {
     out << port.device;
     if (!port.friendlyName.empty())
         out << "  " << port.friendlyName;
+    if (IsBluetoothDevice(port.device))
+        out << "  (Bluetooth: AUTO passes it over)";
 }
 
 }  // namespace

@@ -33,12 +33,19 @@ std::string ProgressPrinter::Times(int phase, int percent) const {
 void ProgressPrinter::DrawBar(int percent, const char* text, const std::string& times) {
     const int p = std::clamp(percent, 0, 100);
     const int filled = p * kBarWidth / 100;
-    out_ << '\r' << '[' << std::string(filled, '#') << std::string(kBarWidth - filled, ' ') << "] "
-         << (p < 10    ? "  "
-             : p < 100 ? " "
-                       : "")
-         << p << "% " << (text ? text : "") << (times.empty() ? "" : "  ") << times << "\x1b[K"
-         << std::flush;
+    std::string line =
+        '[' + std::string(filled, '#') + std::string(kBarWidth - filled, ' ') + "] " +
+        (p < 10    ? "  "
+         : p < 100 ? " "
+                   : "") +
+        std::to_string(p) + "% " + (text ? text : "") + (times.empty() ? "" : "  ") + times;
+    const size_t width = line.size();
+    if (terminalSequences_)
+        line += "\x1b[K";  // erase what a longer line before left
+    else if (width < lastBarWidth_)
+        line += std::string(lastBarWidth_ - width, ' ');
+    lastBarWidth_ = width;
+    out_ << '\r' << line << std::flush;
 }
 
 void ProgressPrinter::Show(int phase, int percent, const char* text) {

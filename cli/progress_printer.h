@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <string>
 
 #include "link/clock.h"
 
@@ -13,9 +14,16 @@ namespace rm525::cli {
 // the time taken and the effective rate.
 class ProgressPrinter {
 public:
-    // `bytes` is what the whole transfer writes; `clock` times it.
-    ProgressPrinter(std::ostream& out, bool bar, Clock& clock, int64_t bytes)
-        : out_(out), bar_(bar), clock_(clock), bytes_(bytes) {}
+    // `bytes` is what the whole transfer writes; `clock` times it. Without
+    // `terminalSequences` (a console that shows them as text) a shorter bar
+    // line is padded with blanks over the longer one before it.
+    ProgressPrinter(std::ostream& out, bool bar, Clock& clock, int64_t bytes,
+                    bool terminalSequences = true)
+        : out_(out),
+          bar_(bar),
+          clock_(clock),
+          bytes_(bytes),
+          terminalSequences_(terminalSequences) {}
 
     // Phase 0 starts, 1 updates, 2 and 3 end with the final text.
     void Show(int phase, int percent, const char* text);
@@ -30,6 +38,8 @@ private:
     bool bar_;
     Clock& clock_;
     int64_t bytes_;
+    bool terminalSequences_;
+    size_t lastBarWidth_ = 0;
     uint32_t startMs_ = 0;
     bool open_ = false;
     int lastTenth_ = -1;

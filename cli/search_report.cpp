@@ -3,12 +3,18 @@
 #include <cerrno>
 #include <ostream>
 
+#include "link/system_error.h"
+
 namespace rm525::cli {
 
 namespace {
 
 // A port that tells the report when it closes, and otherwise is the port it
-// wraps.
+// wraps; except that once the program is about to be ended, a port that has been asked
+// and has not answered takes no further write, so that the link gives it up
+// at its next exchange instead of waiting out its time-outs and recovery
+// (the console window's close leaves a few seconds). A camera that answers
+// is left to finish, so that it can be released.
 class WatchedPort : public SerialPort {
 public:
     WatchedPort(std::unique_ptr<SerialPort> port, int portNumber, SearchReport& report)
@@ -25,9 +31,17 @@ public:
     bool SetTimeouts(const CommTimeouts& t) override { return port_->SetTimeouts(t); }
     bool ClearError(ErrorState* state) override { return port_->ClearError(state); }
     bool Read(uint8_t* dst, uint32_t count, uint32_t* moved) override {
-        return port_->Read(dst, count, moved);
+        const bool ok = port_->Read(dst, count, moved);
+        answered_ = answered_ || *moved > 0;
+        silent_ = !answered_;
+        return ok;
     }
     bool Write(const uint8_t* src, uint32_t count, uint32_t* moved) override {
+        if (silent_ && report_.Hurried()) {
+            *moved = 0;
+            SetSystemError(ECANCELED);
+            return false;
+        }
         return port_->Write(src, count, moved);
     }
     bool Purge(unsigned flags) override { return port_->Purge(flags); }
@@ -45,6 +59,8 @@ private:
     int portNumber_;
     SearchReport& report_;
     bool closed_ = false;
+    bool answered_ = false;
+    bool silent_ = false;  // read from and never answered
 };
 
 }  // namespace

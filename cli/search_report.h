@@ -31,10 +31,15 @@ public:
     void End(bool found);
     // The search was ended by a stop request.
     bool Stopped() const { return stopped_; }
+    // A search is running and the program is about to be ended.
+    bool Hurried() const { return searching_ && stop_.endingSoon.load(); }
     // The port currently open, 0 when none.
     int OpenPort() const { return openPort_; }
 
     std::unique_ptr<SerialPort> Open(int portNumber, OpenFailure* failure) override;
+    bool PassedOverBySearch(int portNumber) override {
+        return inner_.PassedOverBySearch(portNumber);
+    }
 
     // Called by the watched ports.
     void PortClosed(int portNumber);

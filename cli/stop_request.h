@@ -15,6 +15,10 @@ struct StopRequest {
     // transfer that has begun runs to its end, since stopping it would leave
     // the camera without firmware.
     std::atomic<bool> hungUp{false};
+    // The system ends the program within seconds (the console window closed,
+    // the session ending): a search gives up a port that does not answer
+    // rather than wait out its time-outs.
+    std::atomic<bool> endingSoon{false};
 
     bool Any() const { return interrupted.load() || hungUp.load(); }
 };

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "cli/session_end_win32.h"
 #include "cli/stop_request.h"
 #include "cli/stop_request_win32.h"
 
@@ -38,11 +39,13 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
             return TRUE;
         case CTRL_CLOSE_EVENT:
             // The console window is closing: nobody can answer any more, as
-            // after a hang-up. The system ends the program a few seconds
-            // after the handler returns whatever it answers, so a transfer
-            // cannot outlive the window; the flag lets a run that has not
-            // begun one release the camera first.
+            // after a hang-up. The system ends the program once the handler
+            // returns, whatever it answers, so a transfer cannot outlive the
+            // window (its Close is taken away meanwhile); a run that has not
+            // begun one is given the time to release the camera.
+            g_request->endingSoon.store(true);
             g_request->hungUp.store(true);
+            WaitForRelease();
             return TRUE;
         default:
             return FALSE;
@@ -54,6 +57,7 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
 void InstallStopHandlers(StopRequest& request) {
     g_request = &request;
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    WatchSessionEnd(request);
 }
 
 }  // namespace rm525::cli

@@ -97,7 +97,7 @@ bool TerminalFrontEnd::ChoosePort(UpdateWorkflow& workflow, int16_t* port) {
             *port = 0;
             return true;
         }
-        if (const auto mapped = mapPort_(*answer)) {
+        if (const auto mapped = mapPort_(Unquoted(*answer))) {
             *port = *mapped;
             return true;
         }
@@ -114,7 +114,9 @@ int16_t TerminalFrontEnd::ChooseFile(const std::string& /*filter*/,
         return choose_result::kChosen;
     }
     for (;;) {
-        const auto answer = Ask("Firmware file (*.fw; empty to cancel): ");
+        auto answer = Ask("Firmware file (*.fw; empty to cancel): ");
+        if (answer)
+            answer = Unquoted(*answer);
         if (!answer || answer->empty())
             return choose_result::kCancelled;
         // Like a file-open chooser: only a file that can be read can be chosen.
@@ -216,9 +218,13 @@ void TerminalFrontEnd::StatusChanged(const std::string& text) {
 }
 
 bool TerminalFrontEnd::ShowProgress(int phase, int percent, const char* text) {
+    if (!transferGuarded_ && settings_.onTransfer) {
+        settings_.onTransfer(true);
+        transferGuarded_ = true;
+    }
     if (!progress_) {
         progress_.emplace(err_, settings_.progressBar, *settings_.clock,
-                          static_cast<int64_t>(firmware::kBodySize));
+                          static_cast<int64_t>(firmware::kBodySize), settings_.terminalSequences);
     }
     progress_->Show(phase, percent, text);
     // A hang-up does not stop a transfer that has begun: only Ctrl+C does.
@@ -228,6 +234,9 @@ bool TerminalFrontEnd::ShowProgress(int phase, int percent, const char* text) {
 void TerminalFrontEnd::CloseProgress() {
     if (progress_)
         progress_->Close();
+    if (transferGuarded_)
+        settings_.onTransfer(false);
+    transferGuarded_ = false;
 }
 
 void TerminalFrontEnd::RunCameraOperation(const std::function<void()>& operation) {

@@ -22,9 +22,11 @@ struct TerminalSettings {
     bool yes = false;                 // Continue on "Selected firmware matches camera version."
     bool interactive = false;         // standard input is a terminal: questions may be asked
     bool progressBar = false;         // standard error is a terminal: draw a bar, ring the bell
+    bool terminalSequences = true;    // the terminal obeys ESC[K (not every Windows console)
     std::string readMePath;           // where the ReadMe is installed, named after a failure
     Clock* clock = nullptr;           // times the transfer; the system's steady clock if null
     SearchReport* search = nullptr;   // told when the camera search begins and ends
+    std::function<void(bool running)> onTransfer;  // told when the transfer begins and ends
 };
 
 // The update procedure at a terminal. Standard error carries the
@@ -77,6 +79,7 @@ private:
     Explainer explain_;
     std::unique_ptr<Clock> ownClock_;
     std::optional<ProgressPrinter> progress_;
+    bool transferGuarded_ = false;
     bool fileOffered_ = false;
     bool searched_ = false;
     std::string lastPath_;  // the file chosen last, named in file errors

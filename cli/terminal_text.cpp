@@ -41,6 +41,13 @@ std::string EscapeControls(std::string_view name) {
     return text;
 }
 
+std::string Unquoted(std::string path) {
+    if (path.size() >= 2 && (path.front() == '"' || path.front() == '\'') &&
+        path.back() == path.front())
+        return path.substr(1, path.size() - 2);
+    return path;
+}
+
 std::string ModelName(int modelCode) {
     switch (modelCode) {
         case protocol::kModelRm525:

@@ -18,6 +18,10 @@ std::string EscapeForTerminal(std::string_view bytes);
 // "\xHH", so that a name cannot move the cursor or change the terminal.
 std::string EscapeControls(std::string_view name);
 
+// A path as typed or pasted, without the quotes around it that a file
+// manager's "copy as path" adds ("..." or '...').
+std::string Unquoted(std::string path);
+
 // "RM525 Zoom (model code 106)", "RM520 (model code 105)"; for any other
 // code "unknown (model code N)".
 std::string ModelName(int modelCode);

@@ -1,7 +1,8 @@
 #include "cli/trace_port.h"
 
 #include <cstdio>
-#include <cstring>
+
+#include "link/system_error.h"
 
 namespace rm525::cli {
 
@@ -45,33 +46,44 @@ TracingPort::~TracingPort() {
         log_.Event(portNumber_, "closed");
 }
 
+// The line of a failed call carries the system's own error number; the error
+// is left as it was for the caller.
+bool TracingPort::Failed(const std::string& what) {
+    const int error = LastSystemError();
+    log_.Event(portNumber_, what + " FAILED (system error " + std::to_string(error) + ")");
+    SetSystemError(error);
+    return false;
+}
+
 bool TracingPort::SetupQueues(uint32_t in, uint32_t out) {
-    return port_->SetupQueues(in, out);
+    return port_->SetupQueues(in, out) || Failed("queues");
 }
 bool TracingPort::GetLineSettings(LineSettings& s) {
-    return port_->GetLineSettings(s);
+    return port_->GetLineSettings(s) || Failed("line settings");
 }
 
 bool TracingPort::SetLineSettings(const LineSettings& s) {
-    const bool ok = port_->SetLineSettings(s);
-    log_.Event(portNumber_,
-               "line " + std::to_string(s.baudRate) + " bit/s" + (ok ? "" : " FAILED"));
-    return ok;
+    const std::string line = "line " + std::to_string(s.baudRate) + " bit/s";
+    if (!port_->SetLineSettings(s))
+        return Failed(line);
+    log_.Event(portNumber_, line);
+    return true;
 }
 
 bool TracingPort::GetTimeouts(CommTimeouts& t) {
-    return port_->GetTimeouts(t);
+    return port_->GetTimeouts(t) || Failed("time-outs");
 }
 bool TracingPort::SetTimeouts(const CommTimeouts& t) {
-    return port_->SetTimeouts(t);
+    return port_->SetTimeouts(t) || Failed("time-outs");
 }
 
 bool TracingPort::ClearError(ErrorState* state) {
-    const bool ok = port_->ClearError(state);
-    if (ok && state && state->errors != 0) {
+    if (!port_->ClearError(state))
+        return Failed("error state");
+    if (state && state->errors != 0) {
         log_.Event(portNumber_, "line errors " + std::to_string(state->errors));
     }
-    return ok;
+    return true;
 }
 
 bool TracingPort::Read(uint8_t* dst, uint32_t count, uint32_t* moved) {
@@ -79,9 +91,7 @@ bool TracingPort::Read(uint8_t* dst, uint32_t count, uint32_t* moved) {
     const bool ok = port_->Read(dst, count, moved);
     if (*moved > 0)
         log_.Bytes(portNumber_, '<', dst, *moved);
-    if (!ok)
-        log_.Event(portNumber_, "read FAILED");
-    return ok;
+    return ok || Failed("read");
 }
 
 bool TracingPort::Write(const uint8_t* src, uint32_t count, uint32_t* moved) {
@@ -89,24 +99,27 @@ bool TracingPort::Write(const uint8_t* src, uint32_t count, uint32_t* moved) {
     const bool ok = port_->Write(src, count, moved);
     if (*moved > 0)
         log_.Bytes(portNumber_, '>', src, *moved);
-    if (!ok || *moved != count)
-        log_.Event(portNumber_, "write FAILED");
-    return ok;
+    if (!ok)
+        return Failed("write");
+    if (*moved != count)
+        log_.Event(portNumber_, "write short: " + std::to_string(*moved) + " of " +
+                                    std::to_string(count) + " bytes");
+    return true;
 }
 
 bool TracingPort::Purge(unsigned flags) {
     log_.Event(portNumber_, "purge " + std::to_string(flags));
-    return port_->Purge(flags);
+    return port_->Purge(flags) || Failed("purge");
 }
 
 bool TracingPort::SetBreak() {
     log_.Event(portNumber_, "break on");
-    return port_->SetBreak();
+    return port_->SetBreak() || Failed("break on");
 }
 
 bool TracingPort::ClearBreak() {
     log_.Event(portNumber_, "break off");
-    return port_->ClearBreak();
+    return port_->ClearBreak() || Failed("break off");
 }
 
 void TracingPort::Close() {
@@ -122,7 +135,8 @@ std::unique_ptr<SerialPort> TracingPortFactory::Open(int portNumber, OpenFailure
         const std::string device =
             failure && !failure->device.empty() ? failure->device : "no device";
         const int error = failure ? failure->systemError : 0;
-        log_.Event(portNumber, "open " + device + " FAILED: " + std::strerror(error));
+        log_.Event(portNumber,
+                   "open " + device + " FAILED (system error " + std::to_string(error) + ")");
         return nullptr;
     }
     log_.Event(portNumber, "opened");

@@ -29,7 +29,8 @@ private:
 };
 
 // A serial port that records its traffic in a TraceLog and otherwise does
-// exactly what the port it wraps does.
+// exactly what the port it wraps does. A failed call's line carries the
+// system's error number (errno, or Windows' own).
 class TracingPort : public SerialPort {
 public:
     TracingPort(std::unique_ptr<SerialPort> port, int portNumber, TraceLog& log);
@@ -49,6 +50,8 @@ public:
     void Close() override;
 
 private:
+    bool Failed(const std::string& what);
+
     std::unique_ptr<SerialPort> port_;
     int portNumber_;
     TraceLog& log_;
@@ -60,6 +63,9 @@ class TracingPortFactory : public SerialPortFactory {
 public:
     TracingPortFactory(SerialPortFactory& inner, TraceLog& log) : inner_(inner), log_(log) {}
     std::unique_ptr<SerialPort> Open(int portNumber, OpenFailure* failure) override;
+    bool PassedOverBySearch(int portNumber) override {
+        return inner_.PassedOverBySearch(portNumber);
+    }
 
 private:
     SerialPortFactory& inner_;

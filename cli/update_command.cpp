@@ -10,6 +10,8 @@
 #include "cli/search_report.h"
 #include "cli/terminal_front_end.h"
 #include "cli/terminal_text.h"
+#include "cli/transfer_guard.h"
+#include "cli/utf8_path.h"
 #include "res/messages.h"
 #include "workflow/update_workflow.h"
 
@@ -21,7 +23,7 @@ namespace {
 // file would be emptied before the firmware is read.
 bool IsSameFile(const std::string& a, const std::string& b) {
     std::error_code ec;
-    return std::filesystem::equivalent(a, b, ec) && !ec;
+    return std::filesystem::equivalent(PathFromUtf8(a), PathFromUtf8(b), ec) && !ec;
 }
 
 }  // namespace
@@ -33,12 +35,12 @@ std::string ReadMeLocation() {
         // Installed (bin/ beside share/doc/), or unpacked from the Windows
         // zip, where ReadMe.txt lies beside the program.
         const fs::path candidates[] = {
-            (fs::path(exeDir) / ".." / RM525FW_DOCDIR_RELATIVE / "ReadMe").lexically_normal(),
-            fs::path(exeDir) / "ReadMe.txt"};
+            (PathFromUtf8(exeDir) / ".." / RM525FW_DOCDIR_RELATIVE / "ReadMe").lexically_normal(),
+            PathFromUtf8(exeDir) / "ReadMe.txt"};
         for (const fs::path& candidate : candidates) {
             std::error_code ec;
             if (fs::is_regular_file(candidate, ec))
-                return candidate.string();
+                return Utf8FromPath(candidate);
         }
     }
     return std::string(RM525FW_DOCDIR_FULL) + "/ReadMe";
@@ -79,7 +81,9 @@ int RunUpdateCommand(const CliOptions& options, Console& console, const StopRequ
     settings.yes = options.yes;
     settings.interactive = console.inputIsTerminal;
     settings.progressBar = console.errorIsTerminal;
+    settings.terminalSequences = settings.progressBar && TerminalSequencesWork(2);
     settings.readMePath = ReadMeLocation();
+    settings.onTransfer = [&console](bool running) { GuardTransfer(running, console.err); };
 
     SearchReport search(
         setup.ports(), console.err, stop, [&setup](int n) { return setup.DeviceOf(n); },

@@ -47,6 +47,8 @@ void CameraLink::Connect(int port, int rateIndex, CameraStatusRecord* status,
     if (port == kAutoPort) {
         // The status of the last port tried is what the caller sees.
         for (int n = 1; n <= 9; ++n) {
+            if (PassedOverBySearch(n))
+                continue;
             if ((status_ = OpenPort(n)) != link_status::kOk)
                 continue;
             if (BringUp(rateIndex, status, identity, alreadyInUpdateMode))
@@ -205,6 +207,10 @@ void CameraLink::Resynchronise(int mode) {
         setCommandAttempts(kNormalAttempts);
         return;
     }
+    // A port that has failed (an adapter pulled out, a line hung up) sends
+    // no break and carries no probe: the recovery would only wait.
+    if (status_ == kPortFailure)
+        return;
     DelayMs(kResyncStartMs);
     for (int pass = 0; pass < 2; ++pass) {
         if (ResyncPass(pass))

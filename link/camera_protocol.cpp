@@ -47,8 +47,9 @@ LinkStatus CameraProtocol::SendCommand() {
         if (const LinkStatus s = Transmit(kWriteAllowanceMs); s != ls::kOk)
             return s;
         const LinkStatus answer = WaitAck(kAck, kNak);
-        if (answer == ls::kOk || answer == ls::kRefused)
-            return answer;  // a refusal is final
+        // A refusal is final, and so is a port that has failed.
+        if (answer == ls::kOk || answer == ls::kRefused || answer == ls::kPortFailure)
+            return answer;
         if (answer == ls::kBusy)
             DelayMs(kBusyPauseMs);
         if (--attempts <= 0)

@@ -47,6 +47,8 @@ public:
 
     // ---- serial transport --------------------------------------------------
     LinkStatus OpenPort(int portNumber);
+    // Whether the search over every port leaves this one unopened.
+    bool PassedOverBySearch(int portNumber) { return ports_.PassedOverBySearch(portNumber); }
     LinkStatus SetHostRate(int rateIndex);
     LinkStatus Transmit(uint32_t timeoutMs);
     LinkStatus Receive(uint32_t timeoutMs);

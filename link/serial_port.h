@@ -85,6 +85,10 @@ public:
     // Opens the port exclusively: a port that another program holds is
     // refused, never shared. On failure returns null and fills `failure`.
     virtual std::unique_ptr<SerialPort> Open(int portNumber, OpenFailure* failure) = 0;
+    // Whether the search for the camera over every port passes this one over
+    // unopened: a port whose opening can block for seconds and that no
+    // camera cable reaches (a Bluetooth serial port).
+    virtual bool PassedOverBySearch(int /*portNumber*/) { return false; }
 };
 
 }  // namespace rm525

@@ -10,5 +10,7 @@ namespace rm525 {
 int LastSystemError();
 // Forgets that error, so that the next LastSystemError tells of later calls.
 void ClearSystemError();
+// Puts `error` back as the last error (after work that may have changed it).
+void SetSystemError(int error);
 
 }  // namespace rm525

@@ -12,4 +12,8 @@ void ClearSystemError() {
     errno = 0;
 }
 
+void SetSystemError(int error) {
+    errno = error;
+}
+
 }  // namespace rm525

@@ -13,4 +13,8 @@ void ClearSystemError() {
     SetLastError(0);
 }
 
+void SetSystemError(int error) {
+    SetLastError(static_cast<DWORD>(error));
+}
+
 }  // namespace rm525

@@ -1,13 +1,16 @@
 #include "link/win32/win32_serial_port.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace rm525 {
 
 namespace {
 
 // How long the wait after a write sleeps between two looks at the queue.
-constexpr DWORD kDrainPollMs = 1;
+constexpr uint32_t kDrainPollMs = 1;
+// The longest wait after a write the clock can express.
+constexpr uint64_t kMaxWaitMs = 0x7fff'ffff;
 // XON and XOFF stay at their usual codes even though XON/XOFF is off: the
 // driver refuses a block in which they are equal.
 constexpr char kXon = 0x11;
@@ -36,9 +39,13 @@ Parity ParityOf(BYTE code) {
     }
 }
 
-uint64_t TickMs() {
-    return GetTickCount64();
-}
+// After its first failure, a break that stays on the line is tried this many
+// more times before the port is closed.
+constexpr int kClearBreakRetries = 1;
+
+// What USB serial drivers answer once their adapter has been pulled out.
+constexpr DWORD kDeviceGoneErrors[] = {ERROR_GEN_FAILURE, ERROR_BAD_COMMAND, ERROR_ACCESS_DENIED,
+                                       ERROR_DEVICE_NOT_CONNECTED};
 
 }  // namespace
 
@@ -67,12 +74,18 @@ DCB MakeDcb(const LineSettings& settings) {
     return dcb;
 }
 
-Win32SerialPort::Win32SerialPort(HANDLE handle) : handle_(handle) {
+bool IsDeviceGoneError(DWORD error) {
+    return std::find(std::begin(kDeviceGoneErrors), std::end(kDeviceGoneErrors), error) !=
+           std::end(kDeviceGoneErrors);
+}
+
+Win32SerialPort::Win32SerialPort(HANDLE handle, const Win32CommApi& api, Clock& clock)
+    : handle_(handle), api_(api), clock_(clock) {
     // What the driver holds now, where it can say; a pseudo-terminal under
     // Wine cannot (it has no modem lines), and the defaults stand in.
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    if (GetCommState(handle_, &dcb)) {
+    if (api_.getCommState(handle_, &dcb)) {
         line_.baudRate = dcb.BaudRate;
         line_.byteSize = dcb.ByteSize;
         line_.parity = ParityOf(dcb.Parity);
@@ -89,19 +102,71 @@ Win32SerialPort::~Win32SerialPort() {
 void Win32SerialPort::Close() {
     if (handle_ == INVALID_HANDLE_VALUE)
         return;
-    CloseHandle(handle_);
+    api_.closeHandle(handle_);
     handle_ = INVALID_HANDLE_VALUE;
 }
 
-bool Win32SerialPort::SetupQueues(uint32_t inputBytes, uint32_t outputBytes) {
-    return SetupComm(handle_, inputBytes, outputBytes) != 0;
-}
-
-bool Win32SerialPort::GetLineSettings(LineSettings& settings) {
+bool Win32SerialPort::Usable() {
+    if (gone_) {
+        SetLastError(goneError_);
+        return false;
+    }
     if (handle_ == INVALID_HANDLE_VALUE) {
         SetLastError(ERROR_INVALID_HANDLE);
         return false;
     }
+    return true;
+}
+
+bool Win32SerialPort::KeepErrors(COMSTAT* status) {
+    DWORD errors = 0;
+    COMSTAT ignored{};
+    if (!api_.clearCommError(handle_, &errors, status != nullptr ? status : &ignored))
+        return false;
+    errorsSeen_ |= errors;
+    return true;
+}
+
+bool Win32SerialPort::Failed(DWORD error) {
+    if (!gone_) {
+        // Abort-on-error refuses with ERROR_OPERATION_ABORTED as well; only a
+        // device that cannot even report its error state has gone.
+        if (error == ERROR_OPERATION_ABORTED)
+            gone_ = !KeepErrors(nullptr);
+        else
+            gone_ = IsDeviceGoneError(error);
+        if (gone_)
+            goneError_ = error;
+    }
+    SetLastError(error);
+    return false;
+}
+
+template <class Call>
+bool Win32SerialPort::Control(Call call) {
+    if (!Usable())
+        return false;
+    if (!KeepErrors(nullptr))
+        return Failed(GetLastError());
+    if (call())
+        return true;
+    DWORD error = GetLastError();
+    // An error that came in between the two calls.
+    if (error == ERROR_OPERATION_ABORTED && KeepErrors(nullptr)) {
+        if (call())
+            return true;
+        error = GetLastError();
+    }
+    return Failed(error);
+}
+
+bool Win32SerialPort::SetupQueues(uint32_t inputBytes, uint32_t outputBytes) {
+    return Control([&] { return api_.setupComm(handle_, inputBytes, outputBytes) != 0; });
+}
+
+bool Win32SerialPort::GetLineSettings(LineSettings& settings) {
+    if (!Usable())
+        return false;
     settings = line_;
     settings.binary = true;
     return true;
@@ -109,7 +174,7 @@ bool Win32SerialPort::GetLineSettings(LineSettings& settings) {
 
 bool Win32SerialPort::SetLineSettings(const LineSettings& settings) {
     DCB dcb = MakeDcb(settings);
-    if (!SetCommState(handle_, &dcb))
+    if (!Control([&] { return api_.setCommState(handle_, &dcb) != 0; }))
         return false;
     line_ = settings;
     line_.binary = true;
@@ -118,7 +183,7 @@ bool Win32SerialPort::SetLineSettings(const LineSettings& settings) {
 
 bool Win32SerialPort::GetTimeouts(CommTimeouts& timeouts) {
     COMMTIMEOUTS t{};
-    if (!GetCommTimeouts(handle_, &t))
+    if (!Control([&] { return api_.getCommTimeouts(handle_, &t) != 0; }))
         return false;
     timeouts.readInterval = t.ReadIntervalTimeout;
     timeouts.readTotalMultiplier = t.ReadTotalTimeoutMultiplier;
@@ -135,7 +200,7 @@ bool Win32SerialPort::SetTimeouts(const CommTimeouts& timeouts) {
     t.ReadTotalTimeoutConstant = timeouts.readTotalConstant;
     t.WriteTotalTimeoutMultiplier = timeouts.writeTotalMultiplier;
     t.WriteTotalTimeoutConstant = timeouts.writeTotalConstant;
-    if (!SetCommTimeouts(handle_, &t))
+    if (!Control([&] { return api_.setCommTimeouts(handle_, &t) != 0; }))
         return false;
     writeMsPerByte_ = timeouts.writeTotalMultiplier;
     writeConstantMs_ = timeouts.writeTotalConstant;
@@ -143,10 +208,12 @@ bool Win32SerialPort::SetTimeouts(const CommTimeouts& timeouts) {
 }
 
 bool Win32SerialPort::ClearError(ErrorState* state) {
+    if (!Usable())
+        return false;
     DWORD errors = 0;
     COMSTAT status{};
-    if (!ClearCommError(handle_, &errors, &status))
-        return false;
+    if (!api_.clearCommError(handle_, &errors, &status))
+        return Failed(GetLastError());
     errors |= errorsSeen_;
     errorsSeen_ = 0;
     if (state != nullptr) {
@@ -158,55 +225,69 @@ bool Win32SerialPort::ClearError(ErrorState* state) {
 }
 
 bool Win32SerialPort::Read(uint8_t* dst, uint32_t count, uint32_t* moved) {
+    *moved = 0;
+    if (!Usable())
+        return false;
     DWORD got = 0;
-    const BOOL ok = ReadFile(handle_, dst, count, &got, nullptr);
+    const BOOL ok = api_.readFile(handle_, dst, count, &got, nullptr);
     *moved = got;
-    return ok != 0;
+    return ok != 0 || Failed(GetLastError());
 }
 
 bool Win32SerialPort::Write(const uint8_t* src, uint32_t count, uint32_t* moved) {
+    *moved = 0;
+    if (!Usable())
+        return false;
     const uint64_t allowance = uint64_t{writeMsPerByte_} * count + writeConstantMs_;
-    const uint64_t deadline = allowance == 0 ? 0 : TickMs() + allowance;
+    const uint32_t deadline =
+        clock_.NowMs() + static_cast<uint32_t>(std::min<uint64_t>(allowance, kMaxWaitMs));
     DWORD sent = 0;
-    const BOOL ok = WriteFile(handle_, src, count, &sent, nullptr);
+    const BOOL ok = api_.writeFile(handle_, src, count, &sent, nullptr);
     *moved = sent;
     if (!ok)
-        return false;
-    return WaitOutputSent(deadline);
+        return Failed(GetLastError());
+    return WaitOutputSent(deadline, allowance != 0);
 }
 
 // Looks at the queue through ClearCommError, which also clears the line's
 // errors: those are kept for the caller's next ClearError.
-bool Win32SerialPort::WaitOutputSent(uint64_t deadlineMs) {
+bool Win32SerialPort::WaitOutputSent(uint32_t deadlineMs, bool hasDeadline) {
     for (;;) {
-        DWORD errors = 0;
         COMSTAT status{};
-        if (!ClearCommError(handle_, &errors, &status))
-            return false;
-        errorsSeen_ |= errors;
+        if (!KeepErrors(&status))
+            return Failed(GetLastError());
         if (status.cbOutQue == 0)
             return true;
-        if (deadlineMs != 0 && TickMs() >= deadlineMs)
+        if (hasDeadline && static_cast<int32_t>(clock_.NowMs() - deadlineMs) >= 0)
             return true;
-        Sleep(kDrainPollMs);
+        clock_.SleepUntil(clock_.NowMs() + kDrainPollMs);
     }
 }
 
 bool Win32SerialPort::Purge(unsigned flags) {
     bool ok = true;
     if ((flags & kPurgeInput) != 0)
-        ok = PurgeComm(handle_, PURGE_RXCLEAR) != 0 && ok;
+        ok = Control([&] { return api_.purgeComm(handle_, PURGE_RXCLEAR) != 0; }) && ok;
     if ((flags & kPurgeOutput) != 0)
-        ok = PurgeComm(handle_, PURGE_TXCLEAR) != 0 && ok;
+        ok = Control([&] { return api_.purgeComm(handle_, PURGE_TXCLEAR) != 0; }) && ok;
     return ok;
 }
 
 bool Win32SerialPort::SetBreak() {
-    return SetCommBreak(handle_) != 0;
+    return Control([&] { return api_.setCommBreak(handle_) != 0; });
 }
 
+// A line left in break would hold the camera in reset: after the retries the
+// port is closed, which takes the break off.
 bool Win32SerialPort::ClearBreak() {
-    return ClearCommBreak(handle_) != 0;
+    for (int attempt = 0; attempt <= kClearBreakRetries && Usable(); ++attempt) {
+        if (Control([&] { return api_.clearCommBreak(handle_) != 0; }))
+            return true;
+    }
+    const DWORD error = GetLastError();
+    Close();
+    SetLastError(error);
+    return false;
 }
 
 }  // namespace rm525

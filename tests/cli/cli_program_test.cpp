@@ -4,6 +4,8 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <filesystem>
+
 #include "tests/cli/cli_program_support.h"
 
 namespace rm525::testing {
@@ -139,9 +141,13 @@ TEST_F(CliProgram, CtrlCDuringInfoReleasesTheCameraAndQuits) {
     EXPECT_NE(ReadFile(dir_.File("wire.trace")).find(" COM1 - closed"), std::string::npos);
 }
 
+// The camera named by a device path relative to the working folder.
 TEST_F(CliProgram, TheCameraIdIsShownEscaped) {
     StartSimulator({"--camera-id", "A\x1b[2JB\x07"});
-    const CliRun run = RunCli({"info", "--port", "COM1"});
+    const std::string relative =
+        std::filesystem::relative(Camera(), std::filesystem::current_path()).string();
+    ASSERT_NE(relative.front(), '/');
+    const CliRun run = RunCli({"info", "--port", relative});
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("Camera ID:        A\\x1b[2JB\\x07\n"), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find('\x1b'), std::string::npos);

@@ -295,17 +295,20 @@ TEST_F(TerminalUpdate, NoCameraNamesEachPortSearchedAndExplainsBelowTheText) {
     EXPECT_EQ(err.substr(com9 + 23), "port 2\n") << err;
 }
 
+// The console window closed during the search: Windows ends the program a
+// few seconds later.
 TEST_F(TerminalUpdate, AStopDuringTheSearchEndsItAtTheNextPortWithThePortClosed) {
     ports_.AttachSilentDevice(1);
     ports_.AttachCamera(2, sim::Rm525Setup());
-    // Ctrl+C arrives while COM1 is being tried.
+    // The window is closed while COM1 is being tried.
     class StopOnOpen : public SerialPortFactory {
     public:
         StopOnOpen(SerialPortFactory& inner, StopRequest& stop) : inner_(inner), stop_(stop) {}
         std::unique_ptr<SerialPort> Open(int n, OpenFailure* failure) override {
             opened.push_back(n);
             auto port = inner_.Open(n, failure);
-            stop_.interrupted = true;
+            stop_.hungUp = true;
+            stop_.endingSoon = true;
             return port;
         }
         std::vector<int> opened;
@@ -321,7 +324,11 @@ TEST_F(TerminalUpdate, AStopDuringTheSearchEndsItAtTheNextPortWithThePortClosed)
     TerminalSettings settings = Settings(File());
     settings.port = 0;
     settings.search = &search;
+    const uint32_t start = clock_.NowMs();
     EXPECT_EQ(Run(settings), exit_status::kQuit);
+    // One unanswered exchange (2.3 s), within the seconds left, not the
+    // silent port's retries and recovery (15 s).
+    EXPECT_LT(clock_.NowMs() - start, 3000u);
     EXPECT_EQ(stopping.opened, std::vector<int>{1});  // COM2 is never tried
     EXPECT_EQ(ports_.Camera(2)->ReleaseCount(), 0);
     EXPECT_TRUE(out_.str().empty()) << out_.str();  // no "Camera can not be found."
@@ -390,12 +397,13 @@ TEST_F(TerminalUpdate, CtrlDCancelsOneQuestionOnlyAndAnswersAreNotCaseSensitive)
     EXPECT_TRUE(camera.Verified());
 }
 
+// The right one pasted as a file manager copies a path: in quotes.
 TEST_F(TerminalUpdate, AtATerminalAWrongFileCanBeFollowedByTheRightOne) {
     sim::CameraModel& camera = ports_.AttachCamera(kCameraPort, sim::Rm525Setup());
     const std::string good = File();
     const std::string bad =
         testing::WriteFile(dir_.File("bad.fw"), testing::FirmwareBytes("Other header"));
-    in_.str("c\n" + dir_.File("nowhere.fw") + "\n" + good + "\n");
+    in_.str("c\n" + dir_.File("nowhere.fw") + "\n\"" + good + "\"\n");
     EXPECT_EQ(Run(Settings(bad, false, true)), exit_status::kInstalled);
     EXPECT_NE(err_.str().find(dir_.File("nowhere.fw") + ": no such file\n"), std::string::npos);
     EXPECT_TRUE(camera.Verified());
@@ -425,6 +433,17 @@ TEST(ProgressPrinter, ShowsElapsedAndTimeLeftAndEndsWithBytesTimeAndRate) {
     EXPECT_NE(bar.str().find("60% Downloading firmware ...  0:03 elapsed, 0:02 left\x1b[K"),
               std::string::npos)
         << bar.str();
+
+    // A console that shows the sequences as text: blanks over the longer line.
+    std::ostringstream plain;
+    ProgressPrinter padded(plain, true, clock, 524288, false);
+    padded.Show(1, 60, "Downloading firmware ...");
+    const size_t longer = plain.str().size();
+    padded.Show(3, 60, "failed.");
+    const std::string last = plain.str().substr(longer);
+    EXPECT_EQ(last.size(), longer) << "the end of the longer line is left: " << plain.str();
+    EXPECT_EQ(last.substr(last.find("failed.")).find_first_not_of(" ", 7), std::string::npos);
+    EXPECT_EQ(plain.str().find('\x1b'), std::string::npos);
 }
 
 TEST(TerminalText, EscapesEverythingButPrintableAscii) {
@@ -474,7 +493,7 @@ TEST(CliOptions, ParsesEachCommandAndRefusesWhatDoesNotFit) {
     EXPECT_EQ(error({"update", "--file="}), "option --file needs a value (PATH)");
     EXPECT_EQ(error({"update", "--yes=no"}), "option --yes takes no value");
     EXPECT_EQ(error({"update", "--port", "COM0"}),
-              "port 'COM0' is not AUTO, COM1..COM9 or a device path");
+              "port 'COM0' is not " + std::string(PortGrammarText()));
     EXPECT_EQ(error({"inspect"}), "inspect needs PATH");
     EXPECT_EQ(error({"inspect", "a.fw", "b.fw"}), "unexpected argument 'b.fw'");
 }
@@ -515,12 +534,48 @@ TEST(CliOptions, HelpAnywhereVersionAndTheCompletionTable) {
     EXPECT_EQ(HelpText().find("completion"), std::string::npos);  // the hidden option stays hidden
 }
 
-TEST(CliOptions, PortArguments) {
-    EXPECT_EQ(ParsePortArgument("AUTO")->port, 0);
-    EXPECT_EQ(ParsePortArgument("COM9")->port, 9);
-    EXPECT_EQ(ParsePortArgument("/dev/ttyUSB0")->device, "/dev/ttyUSB0");
-    EXPECT_FALSE(ParsePortArgument("COM10"));
-    EXPECT_FALSE(ParsePortArgument("ttyUSB0"));
+// One grammar, read for each system.
+TEST(CliOptions, PortArgumentsOnEachSystem) {
+    struct Case {
+        const char* text;
+        std::optional<int> posixPort, windowsPort;  // empty: refused
+        const char* posixDevice;
+        const char* windowsDevice;
+    };
+    const Case cases[] = {
+        {"AUTO", 0, 0, "", ""},
+        {"auto", 0, 0, "", ""},
+        {"COM1", 1, 1, "", ""},
+        {"com9", 9, 9, "", ""},
+        {"COM12", {}, 0, "", "COM12"},
+        {"COM123456", {}, 0, "", "COM123456"},
+        {"\\\\.\\COM3", {}, 0, "", "\\\\.\\COM3"},
+        {"\\\\.\\com12", {}, 0, "", "\\\\.\\com12"},
+        {"/dev/ttyUSB0", 0, {}, "/dev/ttyUSB0", ""},
+        {"./camera", 0, {}, "./camera", ""},
+        {"COM0", {}, {}, "", ""},
+        {"COM01", {}, {}, "", ""},
+        {"COM1x", {}, {}, "", ""},
+        {"COM", {}, {}, "", ""},
+        {"ttyUSB0", {}, {}, "", ""},
+        {"\\\\.\\CNCB0", {}, {}, "", ""},
+    };
+    for (const Case& c : cases) {
+        const auto posix = ParsePortArgument(c.text, PortSystem::Posix);
+        const auto windows = ParsePortArgument(c.text, PortSystem::Windows);
+        ASSERT_EQ(posix.has_value(), c.posixPort.has_value()) << c.text;
+        ASSERT_EQ(windows.has_value(), c.windowsPort.has_value()) << c.text;
+        if (posix) {
+            EXPECT_EQ(posix->port, *c.posixPort) << c.text;
+            EXPECT_EQ(posix->device, c.posixDevice) << c.text;
+        }
+        if (windows) {
+            EXPECT_EQ(windows->port, *c.windowsPort) << c.text;
+            EXPECT_EQ(windows->device, c.windowsDevice) << c.text;
+        }
+    }
+    EXPECT_EQ(ParseArguments({"info", "--port", "/dev/ttyUSB0"}, PortSystem::Windows).error,
+              "port '/dev/ttyUSB0' is not " + std::string(PortGrammarText(PortSystem::Windows)));
 }
 
 TEST(ExitStatus, EveryOutcome) {

@@ -9,11 +9,15 @@
 #include <atomic>
 #include <fstream>
 #include <map>
+#include <sstream>
+#include <thread>
 #include <vector>
 
 #include "cli/platform.h"
+#include "cli/session_end_win32.h"
 #include "cli/stop_request.h"
 #include "cli/stop_request_win32.h"
+#include "cli/transfer_guard.h"
 #include "firmware/firmware_loader.h"
 #include "link/clock.h"
 #include "link/protocol.h"
@@ -134,9 +138,43 @@ TEST(ConsoleStopTest, FirstCtrlCAsksToStopTheSecondIsLeftToTheSystem) {
     EXPECT_TRUE(request.interrupted.load());
     EXPECT_FALSE(request.hungUp.load());
     EXPECT_FALSE(cli::OnConsoleControl(CTRL_C_EVENT)) << "the second Ctrl+C ends the program";
+}
 
+// Windows ends the program once the handler returns: before that, the main
+// thread must have seen the hang-up, released the camera and ended.
+TEST(ConsoleStopTest, ClosingTheWindowWaitsForTheMainThreadToLetGo) {
+    cli::StopRequest request;
+    std::atomic<bool> installed{false};
+    std::atomic<bool> released{false};
+    std::thread mainThread([&] {
+        cli::InstallStopHandlers(request);
+        installed = true;
+        while (!request.hungUp.load())
+            Sleep(1);
+        Sleep(300);  // the release takes its time
+        released = true;
+    });
+    while (!installed.load())
+        Sleep(1);
+    const ULONGLONG start = GetTickCount64();
     EXPECT_TRUE(cli::OnConsoleControl(CTRL_CLOSE_EVENT));
-    EXPECT_TRUE(request.hungUp.load()) << "a closed console is a hang-up";
+    EXPECT_TRUE(released.load()) << "the handler returned before the camera was released";
+    EXPECT_LT(GetTickCount64() - start, cli::kReleaseGraceMs);
+    mainThread.join();
+}
+
+// A program with windows gets logoff and shutdown as window messages (the
+// hidden window itself needs a display, which the Wine tests do not have).
+TEST(ConsoleStopTest, TheSessionEndIsRefusedDuringTheTransferAndStopsTheRunBeforeIt) {
+    cli::StopRequest request;
+    cli::InstallStopHandlers(request);
+    std::ostringstream err;
+    cli::GuardTransfer(true, err);
+    EXPECT_EQ(cli::OnSessionMessage(nullptr, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), FALSE);
+    EXPECT_FALSE(request.Any());
+    cli::GuardTransfer(false, err);
+    EXPECT_EQ(cli::OnSessionMessage(nullptr, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+    EXPECT_TRUE(request.hungUp.load());
 }
 
 TEST(OpenFailureText, TheShortReasonNamesTheCommonCases) {

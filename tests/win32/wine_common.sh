@@ -6,6 +6,16 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/wine_prefix.sh"
 # Wine turns the program's arguments into UTF-16 by the locale.
 export LC_ALL=C.UTF-8
+keep_dir=${RM525FW_KEEP_WINE_DIR:-}  # the test's own: keep the folder for a look
+# Wine hands the Linux environment on to the program: a developer's
+# RM525FW_COM1=/dev/ttyUSB0 would point the test at a real device.
+while read -r name; do
+    unset "$name"
+done < <(compgen -e | grep '^RM525FW_' || true)
+if compgen -e | grep -q '^RM525FW_'; then
+    echo "wine_common.sh: RM525FW_* variables are still set" >&2
+    exit 1
+fi
 
 dir=$(mktemp -d "${TMPDIR:-/tmp}/rm525-wine-XXXXXX")
 sim_pid=
@@ -16,12 +26,12 @@ cleanup() {
         kill "$sim_pid" 2>/dev/null || true
         wait "$sim_pid" 2>/dev/null || true
     fi
-    if [ $rc -ne 0 ] && [ -z "${RM525FW_KEEP_WINE_DIR:-}" ]; then
+    if [ $rc -ne 0 ] && [ -z "$keep_dir" ]; then
         for f in "$dir"/*.out "$dir"/*.err "$dir"/sim.log; do
             [ -f "$f" ] && { echo "---- $f"; tail -n 40 "$f"; }
         done
     fi
-    [ -n "${RM525FW_KEEP_WINE_DIR:-}" ] || rm -rf "$dir"
+    [ -n "$keep_dir" ] || rm -rf "$dir"
     exit $rc
 }
 trap cleanup EXIT

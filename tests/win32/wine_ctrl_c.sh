@@ -2,7 +2,8 @@
 # Ctrl+C under Wine: Wine hands a SIGINT to the program as the console's
 # CTRL_C_EVENT. During the transfer it stops the update at the end of the
 # block on the line: "Downloading firmware failed.", "Camera update failed.",
-# exit 1, the same as SIGINT on Linux.
+# exit 1, the same as SIGINT on Linux. The program runs from a folder named
+# beyond ASCII, with the ReadMe beside it, which the failure names.
 #
 # The camera holds block 10's completion for five seconds (keep-alives 100 ms
 # apart) and logs every frame it gets; Ctrl+C comes once block 10's frame is
@@ -16,6 +17,11 @@ cli=$1 sim=$2
 camera_frames=1 start_camera "$sim" --report "$dir/report" --fault "storm-done@0x1D:10=50/100"
 wine_prefix_start "$dir" "COM1=$camera_tty"
 "$sim" make-firmware --model rm525 --version 0106 --out "$dir/update.fw" >/dev/null
+folder="$dir/Kamera-Übertragung"
+mkdir "$folder"
+cp "$cli" "$folder/rm525fw-cli.exe"
+echo "RETRY PROCEDURE" >"$folder/ReadMe.txt"
+cli="$folder/rm525fw-cli.exe"
 # Started directly, not through a function: $! must be Wine's own process.
 "$WINE_BIN_DIR/wine64" "$cli" update --port COM1 --file "$(winpath "$dir/update.fw")" --yes \
     </dev/null >"$dir/update.out" 2>"$dir/update.err" &
@@ -34,6 +40,8 @@ wait_exit "$pid" 60 "rm525fw-cli after Ctrl+C" || status=$?
 grep -q "Stopping: the camera is released first." "$dir/update.err" || fail "no stop notice"
 grep -q "Downloading firmware failed." "$dir/update.err" || fail "the transfer did not stop"
 grep -q "Camera update failed." "$dir/update.out" || fail "no failure prompt"
+grep -qF "The ReadMe file is at $(winpath "$folder/ReadMe.txt")" "$dir/update.out" ||
+    fail "the ReadMe is not named: $(cat "$dir/update.out")"
 
 kill -TERM "$sim_pid"
 camera_exit || fail "the simulator ended with $?"

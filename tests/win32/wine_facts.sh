@@ -7,7 +7,8 @@
 #     DTR and RTS held on succeeds; GetCommState fails with error 87
 #     (wine_facts_test.exe);
 #   - the static rm525fw-cli.exe needs no DLL beside it, takes a non-ASCII
-#     file name, lists the ports and explains one that does not exist.
+#     file name (and refuses it as its own trace), lists the ports, explains
+#     one that does not exist and reaches COM12 by its name.
 #   wine_facts.sh FACTS_TEST.exe CLI.exe SIM
 source "$(dirname "$0")/wine_common.sh"
 facts=$1 cli=$2 sim=$3
@@ -25,7 +26,7 @@ cp "$cli" "$dir/alone/rm525fw-cli.exe"
 
 start_camera "$sim" --model rm525
 start=$(date +%s%N)
-wine_prefix_start "$dir" "COM3=$camera_tty"
+wine_prefix_start "$dir" "COM3=$camera_tty" "COM12=$camera_tty"
 echo "fresh prefix: $((($(date +%s%N) - start) / 1000000)) ms"
 
 value=$(wine_run reg query 'HKLM\Software\Wine\Ports' /v COM3 2>/dev/null | tr -d '\r' |
@@ -61,4 +62,16 @@ cp "$dir/update.fw" "$dir/$name"
 wine_run "$dir/alone/rm525fw-cli.exe" inspect "$(winpath "$dir/$name")" \
     >"$dir/inspect.out" 2>"$dir/inspect.err" || fail "inspect $name: exit $? $(cat "$dir/inspect.err")"
 grep -q "Version:       1.06" "$dir/inspect.out" || fail "inspect did not read $name"
+
+# A trace onto that very file is refused before the file is touched.
+status=0
+wine_run "$dir/alone/rm525fw-cli.exe" update --port COM2 --file "$(winpath "$dir/$name")" \
+    --trace "$(winpath "$dir/$name")" </dev/null >"$dir/same.out" 2>"$dir/same.err" || status=$?
+[ $status -eq 2 ] || fail "a trace onto $name: exit $status, not 2"
+cmp -s "$dir/update.fw" "$dir/$name" || fail "the trace overwrote $name"
+
+# A port beyond COM9, as the registry names it, on the command line.
+wine_run "$dir/alone/rm525fw-cli.exe" info --port COM12 </dev/null >"$dir/com12.out" \
+    2>"$dir/com12.err" || fail "info --port COM12: exit $? $(cat "$dir/com12.err")"
+grep -q "RM525" "$dir/com12.out" || fail "info --port COM12 found no camera"
 echo "all Wine facts hold"

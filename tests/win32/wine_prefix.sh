@@ -3,7 +3,7 @@
 #   wine_prefix_start DIR [COMn=PATH ...]
 #       makes DIR/prefix and maps every one of COM1..COM9 before anything in
 #       it can open a port: the ones named to PATH, all others to a path in
-#       DIR that does not exist. Wine's mount manager maps COM ports onto the
+#       DIR that does not exist. A COMn beyond 9 named is mapped too. Wine's mount manager maps COM ports onto the
 #       machine's /dev/ttyS* devices when a prefix starts; on these machines
 #       /dev/ttyS0 is the kernel console. It gives them the numbers the
 #       registry leaves free (it only looks whether the devices exist; it
@@ -28,19 +28,23 @@ wine_prefix_start() {
     mkdir -p "$WINEPREFIX"
     local -A map=()
     local n entry
+    local -a numbers=(1 2 3 4 5 6 7 8 9)
     for entry in "$@"; do
         map[${entry%%=*}]=${entry#*=}
+        n=${entry%%=*}
+        n=${n#COM}
+        [ "$n" -gt 9 ] && numbers+=("$n")
     done
     {
         printf 'WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n\n'
         printf '[Software\\\\Wine\\\\Ports] 1700000000\n'
-        for n in 1 2 3 4 5 6 7 8 9; do
+        for n in "${numbers[@]}"; do
             printf '"COM%s"="%s"\n' "$n" "${map[COM$n]-$dir/no-port-$n}"
         done
     } >"$WINEPREFIX/system.reg"
     "$WINE_BIN_DIR/wine64" wineboot -i >"$dir/wineboot.log" 2>&1
     # Refuse to go on unless every number points where it was told to.
-    for n in 1 2 3 4 5 6 7 8 9; do
+    for n in "${numbers[@]}"; do
         local want=${map[COM$n]-$dir/no-port-$n}
         local got
         got=$(readlink "$WINEPREFIX/dosdevices/com$n" || true)
