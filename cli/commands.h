@@ -19,13 +19,14 @@ struct Console {
 
 // Each command returns the program's exit status. `stop` is set by Ctrl+C,
 // SIGTERM and a hang-up.
-int RunUpdateCommand(const CliOptions& options, Console& console, const StopRequest& stop);
-int RunInfoCommand(const CliOptions& options, Console& console, const StopRequest& stop);
+int RunUpdateCommand(const CliOptions& options, Console& console, StopRequest& stop);
+int RunInfoCommand(const CliOptions& options, Console& console, StopRequest& stop);
 int RunPortsCommand(Console& console);
 int RunInspectCommand(const CliOptions& options, Console& console);
 
-// Where the ReadMe with the RETRY PROCEDURE is: beside the installed
-// program when it is there, otherwise where the build would install it.
+// Where the ReadMe with the RETRY PROCEDURE is: installed with the program,
+// beside it, or in the source tree it was built from; empty when none is
+// there.
 std::string ReadMeLocation();
 
 }  // namespace rm525::cli

@@ -36,7 +36,7 @@ void PrintCamera(std::ostream& out, int modelCode, const char* id, uint32_t vers
 
 }  // namespace
 
-int RunInfoCommand(const CliOptions& options, Console& console, const StopRequest& stop) {
+int RunInfoCommand(const CliOptions& options, Console& console, StopRequest& stop) {
     PortSetup setup;
     std::string error;
     if (!setup.Open(options.trace, &error)) {
@@ -54,10 +54,12 @@ int RunInfoCommand(const CliOptions& options, Console& console, const StopReques
     CameraIdentityRecord identity{};
     identity.idText = id;
     int32_t alreadyInUpdateMode = 0;
+    stop.Publish(StopPhase::Searching);
     search.Begin();
     link.Connect(port, UpdateWorkflow::kUpdateRateIndex, &status, &identity, &alreadyInUpdateMode);
     const bool found = link.GetErrorNumber() == 0;
     search.End(found);
+    stop.Publish(found ? StopPhase::Connected : StopPhase::NoPortOpen);
     if (stop.Any()) {
         // Ctrl+C or a hang-up during the search: the port is closed already,
         // or the camera found in the meantime is released.
@@ -76,7 +78,10 @@ int RunInfoCommand(const CliOptions& options, Console& console, const StopReques
     }
     if (alreadyInUpdateMode) {
         console.out << "The camera was already in update mode: its model, ID, firmware version "
-                       "and clock could not be read.\n";
+                       "and clock could not be read.\n"
+                    << "An update that was stopped leaves it so, with an incomplete firmware: "
+                       "run rm525fw-cli update with the firmware file (RETRY PROCEDURE in the "
+                       "ReadMe).\n";
     } else {
         PrintCamera(console.out, link.cameraModelCode(), id, status.versionDigits, status.clock);
     }

@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/exit_status.h"
 #include "cli/file_problem.h"
+#include "cli/sha256.h"
 #include "cli/terminal_text.h"
 #include "firmware/firmware_format.h"
 #include "firmware/firmware_inspect.h"
@@ -45,7 +46,8 @@ int RunInspectCommand(const CliOptions& options, Console& console) {
         << '\n';
     if (v.sizeOk) {
         out << "Check value A: " << Hex16(v.checkA) << '\n'
-            << "Check value B: " << Hex16(v.checkB) << '\n';
+            << "Check value B: " << Hex16(v.checkB) << '\n'
+            << "Body SHA-256:  " << BodySha256(*loaded.image) << '\n';
     }
     if (!v.Passes()) {
         out << "Result:        the update would refuse this file (" << ContentProblem(path)

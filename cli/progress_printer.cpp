@@ -6,27 +6,49 @@
 #include <string>
 
 #include "cli/terminal_text.h"
+#include "link/protocol.h"
 
 namespace rm525::cli {
 
 namespace {
 constexpr int kBarWidth = 40;
 constexpr int kLineStep = 10;  // percent between two lines when there is no bar
+
+// What one block costs on the line, known before any has gone: the camera
+// takes no frame sooner than 100 ms after it completed the last command, and
+// a block moves its frame, the acceptance, the packet, the packet's answer
+// and the completion, ten bits a byte at 38400 bit/s. The measured pace
+// counts once the blocks have shown it, where the line is slower still.
+constexpr double kFrameGapMs = 100;
+constexpr int kBytesPerBlock = protocol::kFrameSize + 1 + protocol::kPacketSize + 1 + 1;
+constexpr double kBlockMs = kFrameGapMs + kBytesPerBlock * 10 * 1000.0 / protocol::kHostBaud[3];
+constexpr int kMeasuredFromPercent = 2;  // percent of blocks timed before the pace counts
 }  // namespace
 
 double ProgressPrinter::ElapsedSeconds() const {
     return static_cast<uint32_t>(clock_.NowMs() - startMs_) / 1000.0;
 }
 
-// "0:42 elapsed, 2:27 left": the time left is the time so far, scaled by
-// what remains; the blocks all take the same time on the line.
+// "0:42 elapsed, 2:27 left": the blocks still to go, at the line's own pace
+// per block or at the pace measured since the first block, whichever is
+// slower. The preparation before the first block is not counted: it takes
+// as long as the camera needs, and once.
 std::string ProgressPrinter::Times(int phase, int percent) const {
     if (phase >= 2)
         return {};
     const double elapsed = ElapsedSeconds();
     std::string text = Duration(elapsed) + " elapsed";
-    if (percent > 0 && percent < 100)
-        text += ", " + Duration(elapsed * (100 - percent) / percent) + " left";
+    if (percent > 0 && percent < 100) {
+        double secondsPerPercent = kBlockMs * protocol::kBlockCount / 100 / 1000;
+        if (firstBlockPercent_ >= 0 && percent - firstBlockPercent_ >= kMeasuredFromPercent) {
+            const double measured = static_cast<uint32_t>(percentStartMs_ - firstBlockMs_) /
+                                    1000.0 / (percent - firstBlockPercent_);
+            secondsPerPercent = std::max(secondsPerPercent, measured);
+        }
+        // Percents are whole: the time since this one was reached is gone.
+        const double inPercent = static_cast<uint32_t>(clock_.NowMs() - percentStartMs_) / 1000.0;
+        text += ", " + Duration(secondsPerPercent * (100 - percent) - inPercent) + " left";
+    }
     return text;
 }
 
@@ -49,8 +71,17 @@ void ProgressPrinter::DrawBar(int percent, const char* text, const std::string& 
 }
 
 void ProgressPrinter::Show(int phase, int percent, const char* text) {
-    if (phase == 0 || !open_)
+    if (phase == 0 || !open_) {
         startMs_ = clock_.NowMs();
+        firstBlockPercent_ = -1;
+    }
+    if (phase == 1 && percent != lastPercent_) {
+        percentStartMs_ = clock_.NowMs();
+        if (firstBlockPercent_ < 0) {
+            firstBlockPercent_ = percent;
+            firstBlockMs_ = percentStartMs_;
+        }
+    }
     open_ = true;
     lastPhase_ = phase;
     lastPercent_ = percent;

@@ -41,6 +41,9 @@ private:
     bool terminalSequences_;
     size_t lastBarWidth_ = 0;
     uint32_t startMs_ = 0;
+    uint32_t firstBlockMs_ = 0;    // when the first percent of the blocks was reported
+    int firstBlockPercent_ = -1;   // that percent; -1 before it
+    uint32_t percentStartMs_ = 0;  // when the percent shown last was first reached
     bool open_ = false;
     int lastTenth_ = -1;
     int lastPhase_ = -1;

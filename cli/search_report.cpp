@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <ostream>
 
+#include "link/protocol.h"
 #include "link/system_error.h"
 
 namespace rm525::cli {
@@ -42,10 +43,15 @@ public:
             SetSystemError(ECANCELED);
             return false;
         }
+        if (count == protocol::kFrameSize && src[protocol::kFrameSize - 1] == protocol::kFrameEnd)
+            report_.FrameSent(portNumber_, src[0]);
         return port_->Write(src, count, moved);
     }
     bool Purge(unsigned flags) override { return port_->Purge(flags); }
-    bool SetBreak() override { return port_->SetBreak(); }
+    bool SetBreak() override {
+        report_.BreakSent(portNumber_);
+        return port_->SetBreak();
+    }
     bool ClearBreak() override { return port_->ClearBreak(); }
     void Close() override {
         port_->Close();
@@ -83,6 +89,38 @@ std::string SearchReport::Label(int portNumber, const std::string& device) const
 void SearchReport::Begin() {
     searching_ = true;
     stopped_ = false;
+    unanswered_ = false;
+}
+
+// What the port sees tells how the search goes on a port that does not
+// answer at once: the camera's status is read when the update handshake went
+// unanswered, a break means the line is being reset. Each is said once per
+// port, as it happens, since the recovery takes seconds.
+void SearchReport::Say(int portNumber, unsigned event, const char* text) {
+    if (!searching_ || portNumber != openPort_ || (said_ & event) != 0)
+        return;
+    said_ |= event;
+    out_ << Label(portNumber, openDevice_) << ": " << text << '\n' << std::flush;
+}
+
+void SearchReport::FrameSent(int portNumber, uint8_t command) {
+    switch (command) {
+        case protocol::kCmdQueryStatus:
+            Say(portNumber, kSaidStatus,
+                "no answer in update mode at 9600 bit/s; reading the camera's status");
+            break;
+        case protocol::kCmdEnterUpdateMode:
+            Say(portNumber, kSaidUpdateMode, "camera read; switching it into update mode");
+            break;
+        default:
+            break;
+    }
+}
+
+void SearchReport::BreakSent(int portNumber) {
+    Say(portNumber, kSaidBreak,
+        "no answer; resetting the line with a break (a camera left in update mode listens at "
+        "38400 bit/s)");
 }
 
 void SearchReport::End(bool found) {
@@ -121,12 +159,14 @@ std::unique_ptr<SerialPort> SearchReport::Open(int portNumber, OpenFailure* fail
     }
     openPort_ = portNumber;
     openDevice_ = deviceOf_ ? deviceOf_(portNumber) : std::string();
+    said_ = 0;
     return std::make_unique<WatchedPort>(std::move(port), portNumber, *this);
 }
 
 void SearchReport::PortClosed(int portNumber) {
     if (searching_ && portNumber == openPort_) {
         out_ << Label(portNumber, openDevice_) << ": opened, no camera answered\n" << std::flush;
+        unanswered_ = true;
     }
     if (portNumber == openPort_) {
         openPort_ = 0;

@@ -33,18 +33,27 @@ public:
     bool Stopped() const { return stopped_; }
     // A search is running and the program is about to be ended.
     bool Hurried() const { return searching_ && stop_.endingSoon.load(); }
-    // The port currently open, 0 when none.
+    // The port currently open, 0 when none, and its name with its device.
     int OpenPort() const { return openPort_; }
+    std::string OpenPortLabel() const { return Label(openPort_, openDevice_); }
 
     std::unique_ptr<SerialPort> Open(int portNumber, OpenFailure* failure) override;
     bool PassedOverBySearch(int portNumber) override {
         return inner_.PassedOverBySearch(portNumber);
     }
 
+    // A port was opened during the last search and no camera answered on it.
+    bool AnyUnanswered() const { return unanswered_; }
+
     // Called by the watched ports.
     void PortClosed(int portNumber);
+    void FrameSent(int portNumber, uint8_t command);
+    void BreakSent(int portNumber);
 
 private:
+    enum : unsigned { kSaidStatus = 1, kSaidUpdateMode = 2, kSaidBreak = 4 };
+    void Say(int portNumber, unsigned event, const char* text);
+
     std::string Label(int portNumber, const std::string& device) const;
 
     SerialPortFactory& inner_;
@@ -54,8 +63,10 @@ private:
     Reason reason_;
     bool searching_ = false;
     bool stopped_ = false;
+    bool unanswered_ = false;
     int openPort_ = 0;
     std::string openDevice_;
+    unsigned said_ = 0;  // kSaid... flags: what has been said about the open port
 };
 
 }  // namespace rm525::cli

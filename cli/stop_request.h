@@ -1,8 +1,18 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 
 namespace rm525::cli {
+
+// Where the run stands, as the stop handlers need to know it: what a stop
+// does now, and what ending at once would leave behind.
+enum class StopPhase : int {
+    NoPortOpen,    // before the search, after a failed one, after the transfer
+    Searching,     // ports are being tried
+    Connected,     // the camera is in update mode and its firmware untouched
+    Transferring,  // the firmware is being written
+};
 
 // Why the program is asked to end early. Set from signal handlers (or a
 // console control handler), read by the commands; lock-free atomics only.
@@ -20,8 +30,23 @@ struct StopRequest {
     // rather than wait out its time-outs.
     std::atomic<bool> endingSoon{false};
 
+    // Published by the main thread, read by the handlers.
+    std::atomic<int> phase{static_cast<int>(StopPhase::NoPortOpen)};
+
     bool Any() const { return interrupted.load() || hungUp.load(); }
+    void Publish(StopPhase p) { phase.store(static_cast<int>(p)); }
+    StopPhase Phase() const { return static_cast<StopPhase>(phase.load()); }
 };
+
+// The fixed texts a stop handler writes: for the first Ctrl+C, what the
+// program now does; for the second, what ending at once leaves behind.
+// Static storage only, so that a signal handler may write them.
+struct StopNotice {
+    const char* text;
+    size_t size;
+};
+StopNotice FirstStopNotice(StopPhase phase);
+StopNotice SecondStopNotice(StopPhase phase);
 
 // Routes Ctrl+C, termination and hang-up into `request`, and makes writes to
 // a closed pipe or a dead terminal fail quietly instead of ending the program.

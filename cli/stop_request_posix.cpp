@@ -10,16 +10,26 @@ namespace {
 StopRequest* g_request = nullptr;
 static_assert(std::atomic<bool>::is_always_lock_free);
 
-constexpr char kStopNotice[] =
-    "\nStopping: the camera is released first. Press Ctrl+C again to end at once.\n";
-
-extern "C" void OnInterrupt(int) {
-    if (g_request)
-        g_request->interrupted.store(true);
+void WriteNotice(StopNotice notice) {
     // write() is safe in a signal handler; the stream objects are not. On a
     // dead terminal it fails, which is of no concern here.
-    [[maybe_unused]] const ssize_t written =
-        write(STDERR_FILENO, kStopNotice, sizeof kStopNotice - 1);
+    [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, notice.text, notice.size);
+}
+
+// The first one asks to stop; the second says what it leaves behind and ends
+// the program by the signal's own default action, so that whoever started
+// the program sees how it ended.
+extern "C" void OnInterrupt(int sig) {
+    if (!g_request)
+        return;
+    const StopPhase phase = g_request->Phase();
+    if (g_request->interrupted.exchange(true)) {
+        WriteNotice(SecondStopNotice(phase));
+        signal(sig, SIG_DFL);
+        raise(sig);  // delivered as the handler returns
+        return;
+    }
+    WriteNotice(FirstStopNotice(phase));
 }
 
 extern "C" void OnHangUp(int) {
@@ -31,7 +41,7 @@ extern "C" void OnHangUp(int) {
 
 // Ctrl+C and SIGTERM only ask to stop: the update procedure then takes its own
 // road out, so that the camera is released and the port closed. A second one
-// ends the program at once (the handler is reset after the first). SIGHUP is
+// ends the program at once. SIGHUP is
 // never reset: a terminal that goes away may send it more than once, and a
 // transfer must outlive it. No restart, so that a question waiting for input
 // returns at once.
@@ -40,7 +50,7 @@ void InstallStopHandlers(StopRequest& request) {
     struct sigaction stop = {};
     stop.sa_handler = OnInterrupt;
     sigemptyset(&stop.sa_mask);
-    stop.sa_flags = SA_RESETHAND;
+    stop.sa_flags = 0;
     sigaction(SIGINT, &stop, nullptr);
     sigaction(SIGTERM, &stop, nullptr);
 

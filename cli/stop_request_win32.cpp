@@ -12,8 +12,13 @@ StopRequest* g_request = nullptr;
 std::atomic<bool> g_interruptTaken{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
-constexpr char kStopNotice[] =
-    "\nStopping: the camera is released first. Press Ctrl+C again to end at once.\n";
+// The streams belong to the main thread; the handle may be written from
+// here.
+void WriteNotice(StopNotice notice) {
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), notice.text, static_cast<DWORD>(notice.size),
+              &written, nullptr);
+}
 
 }  // namespace
 
@@ -26,16 +31,12 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
         case CTRL_BREAK_EVENT:
             // A second Ctrl+C is left to the system, which ends the program
             // at once, as the second SIGINT does on Linux.
-            if (g_interruptTaken.exchange(true))
+            if (g_interruptTaken.exchange(true)) {
+                WriteNotice(SecondStopNotice(g_request->Phase()));
                 return FALSE;
-            g_request->interrupted.store(true);
-            {
-                // The streams belong to the main thread; the handle may be
-                // written from here.
-                DWORD written = 0;
-                WriteFile(GetStdHandle(STD_ERROR_HANDLE), kStopNotice, sizeof kStopNotice - 1,
-                          &written, nullptr);
             }
+            g_request->interrupted.store(true);
+            WriteNotice(FirstStopNotice(g_request->Phase()));
             return TRUE;
         case CTRL_CLOSE_EVENT:
             // The console window is closing: nobody can answer any more, as

@@ -9,8 +9,12 @@
 #include <thread>
 
 #include "cli/file_problem.h"
+#include "cli/sha256.h"
 #include "cli/terminal_text.h"
 #include "firmware/firmware_format.h"
+#include "firmware/firmware_inspect.h"
+#include "firmware/firmware_loader.h"
+#include "link/protocol.h"
 #include "res/messages.h"
 #include "workflow/status_text.h"
 #include "workflow/update_workflow.h"
@@ -23,6 +27,21 @@ bool IsOneButton(PromptKind kind) {
     return kind == PromptKind::Success || kind == PromptKind::Failure ||
            kind == PromptKind::NoCamera;
 }
+
+// The line after each result text that says what to do next, in the
+// ReadMe's words.
+constexpr char kNextAfterFailure[] =
+    "Next: keep the camera connected and switched on, and run the same rm525fw-cli update "
+    "command again.";
+constexpr char kNextAfterMemoryError[] =
+    "Next: nothing was written; the camera was released with its firmware unchanged.";
+constexpr char kWhyNotFoundAfterSilence[] =
+    "Why: a camera left in update mode by a stopped update listens at 38400 bit/s until a "
+    "break resets the line, which a pulled cable or a pseudo-terminal cannot carry.";
+constexpr char kNextAfterNoCamera[] =
+    "Next: look at why each port was passed over (above), check the cable at both ends, then "
+    "switch the camera off and on (a camera left in update mode stays in it) and run the same "
+    "command again.";
 
 std::string Lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(),
@@ -48,8 +67,8 @@ public:
 }  // namespace
 
 TerminalFrontEnd::TerminalFrontEnd(std::istream& in, std::ostream& out, std::ostream& err,
-                                   TerminalSettings settings, const StopRequest& stop,
-                                   PortMapper mapPort, Explainer explain)
+                                   TerminalSettings settings, StopRequest& stop, PortMapper mapPort,
+                                   Explainer explain)
     : in_(in),
       out_(out),
       err_(err),
@@ -80,6 +99,7 @@ std::optional<std::string> TerminalFrontEnd::Ask(const std::string& question) {
 }
 
 bool TerminalFrontEnd::ChoosePort(UpdateWorkflow& workflow, int16_t* port) {
+    workflow_ = &workflow;
     if (settings_.port) {
         *port = *settings_.port;
         return true;
@@ -107,6 +127,7 @@ bool TerminalFrontEnd::ChoosePort(UpdateWorkflow& workflow, int16_t* port) {
 
 int16_t TerminalFrontEnd::ChooseFile(const std::string& /*filter*/,
                                      const std::string& /*initialName*/, std::string* path) {
+    summaryShown_ = false;
     if (settings_.file && !fileOffered_) {
         fileOffered_ = true;
         *path = *settings_.file;
@@ -140,7 +161,46 @@ PromptResult TerminalFrontEnd::AskContinueOrQuit() {
             return PromptResult::Ok;
         if (word == "q" || word == "quit")
             return PromptResult::Cancel;
+        err_ << (answer->empty() ? std::string("No answer given")
+                                 : "'" + EscapeControls(*answer) + "' is not an answer")
+             << ": type c (or continue) to go on, q (or quit) to stop.\n";
     }
+}
+
+// What is about to be written, before the same-version question or the
+// transfer: the owner can still say no, or compare the body's hash with a
+// published one.
+void TerminalFrontEnd::PrintSummary() {
+    if (summaryShown_ || !workflow_)
+        return;
+    summaryShown_ = true;
+    const UpdateWorkflow& w = *workflow_;
+    const LoadResult loaded = LoadFirmwareImage(lastPath_);
+    const bool whole = loaded.image && loaded.fileSize == firmware::kFileSize;
+    std::string port = "COM?";
+    if (settings_.search && settings_.search->OpenPort() != 0)
+        port = settings_.search->OpenPortLabel();
+    else if (settings_.port && *settings_.port != 0)
+        port = "COM" + std::to_string(*settings_.port);
+    err_ << "Writing " << ModelName(w.m_nFileModel) << " firmware " << VersionText(w.m_fileVersion)
+         << " over the camera's "
+         << (w.m_bCameraKnown ? VersionText(w.m_camVersion) : std::string("(not read)")) << ", on "
+         << EscapeControls(port) << ", from " << EscapeControls(lastPath_) << ", body SHA-256 "
+         << (whole ? BodySha256(*loaded.image) : std::string("unknown")) << '\n'
+         << std::flush;
+}
+
+// The header and the size passed, so the camera's memory check refused the
+// file's model: with two models, the camera is the other one.
+std::string TerminalFrontEnd::ModelMismatch() const {
+    const int fileModel = workflow_ ? workflow_->m_nFileModel : 0;
+    if (fileModel == protocol::kModelRm520 || fileModel == protocol::kModelRm525) {
+        const int other =
+            fileModel == protocol::kModelRm520 ? protocol::kModelRm525 : protocol::kModelRm520;
+        return "the file is for the " + ModelName(fileModel) +
+               "; the camera's memory check says the camera is an " + ModelName(other);
+    }
+    return "the camera's memory check says the file is not for it";
 }
 
 void TerminalFrontEnd::PrintExplanations() {
@@ -163,6 +223,8 @@ void TerminalFrontEnd::PrintExplanations() {
 PromptResult TerminalFrontEnd::RunPrompt(PromptKind kind, int16_t selector,
                                          const std::string& text) {
     if (IsOneButton(kind)) {
+        if (kind == PromptKind::NoCamera)
+            stop_.Publish(StopPhase::NoPortOpen);  // the search closed every port
         if (kind == PromptKind::NoCamera && stop_.Any()) {
             // The search did not fail: the user ended it.
             err_ << "Stopped: the search for the camera was ended before it was complete.\n"
@@ -171,22 +233,29 @@ PromptResult TerminalFrontEnd::RunPrompt(PromptKind kind, int16_t selector,
             return PromptResult::Ok;
         }
         out_ << text << '\n' << std::flush;
-        if (kind == PromptKind::NoCamera)
+        if (kind == PromptKind::NoCamera) {
             PrintExplanations();
+            if (settings_.search && settings_.search->AnyUnanswered())
+                out_ << kWhyNotFoundAfterSilence << '\n';
+            out_ << kNextAfterNoCamera << '\n';
+        }
+        if (kind == PromptKind::Failure)
+            out_ << (selector == 0 ? kNextAfterFailure : kNextAfterMemoryError) << '\n';
         if (kind == PromptKind::Failure && selector == 0 && !settings_.readMePath.empty())
-            out_ << "The ReadMe file is at " << settings_.readMePath << '\n' << std::flush;
+            out_ << "The ReadMe file is at " << settings_.readMePath << '\n';
+        out_ << std::flush;
         return PromptResult::Ok;
     }
+    const bool sameVersion = kind == PromptKind::Continue && selector == 1;
+    if (sameVersion)
+        PrintSummary();
     err_ << text << '\n';
     if (kind == PromptKind::Continue && selector == 0 && !lastPath_.empty()) {
         const std::string problem = ContentProblem(lastPath_);
-        err_ << EscapeControls(lastPath_) << ": "
-             << (problem.empty() ? "the camera's memory check says the file is not for it"
-                                 : problem)
+        err_ << EscapeControls(lastPath_) << ": " << (problem.empty() ? ModelMismatch() : problem)
              << '\n';
     }
     err_ << std::flush;
-    const bool sameVersion = kind == PromptKind::Continue && selector == 1;
     if (sameVersion && settings_.yes && !stop_.Any()) {
         err_ << "Continue (--yes)\n" << std::flush;
         return PromptResult::Ok;
@@ -218,8 +287,11 @@ void TerminalFrontEnd::StatusChanged(const std::string& text) {
 }
 
 bool TerminalFrontEnd::ShowProgress(int phase, int percent, const char* text) {
-    if (!transferGuarded_ && settings_.onTransfer) {
-        settings_.onTransfer(true);
+    if (!transferGuarded_) {
+        PrintSummary();
+        stop_.Publish(StopPhase::Transferring);
+        if (settings_.onTransfer)
+            settings_.onTransfer(true);
         transferGuarded_ = true;
     }
     if (!progress_) {
@@ -234,21 +306,29 @@ bool TerminalFrontEnd::ShowProgress(int phase, int percent, const char* text) {
 void TerminalFrontEnd::CloseProgress() {
     if (progress_)
         progress_->Close();
-    if (transferGuarded_)
+    // The transfer has released the camera (or left it in update mode) and
+    // closed the port.
+    stop_.Publish(StopPhase::NoPortOpen);
+    if (transferGuarded_ && settings_.onTransfer)
         settings_.onTransfer(false);
     transferGuarded_ = false;
 }
 
 void TerminalFrontEnd::RunCameraOperation(const std::function<void()>& operation) {
-    // The first camera operation of a run is the search.
-    if (searched_ || !settings_.search) {
+    // The first camera operation of a run is the search; once it has ended
+    // the camera is connected, unless the no-camera text follows.
+    if (searched_) {
         operation();
         return;
     }
     searched_ = true;
-    settings_.search->Begin();
+    stop_.Publish(StopPhase::Searching);
+    if (settings_.search)
+        settings_.search->Begin();
     operation();
-    settings_.search->End(settings_.search->OpenPort() != 0);
+    if (settings_.search)
+        settings_.search->End(settings_.search->OpenPort() != 0);
+    stop_.Publish(StopPhase::Connected);
 }
 
 void TerminalFrontEnd::ExplainOpenFailures(const std::vector<OpenFailure>& failures) {

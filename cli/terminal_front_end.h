@@ -43,7 +43,7 @@ public:
     using Explainer = std::function<std::string(const OpenFailure&)>;
 
     TerminalFrontEnd(std::istream& in, std::ostream& out, std::ostream& err,
-                     TerminalSettings settings, const StopRequest& stop, PortMapper mapPort,
+                     TerminalSettings settings, StopRequest& stop, PortMapper mapPort,
                      Explainer explain);
     ~TerminalFrontEnd() override;
 
@@ -69,17 +69,21 @@ private:
     std::optional<std::string> Ask(const std::string& question);
     PromptResult AskContinueOrQuit();
     void PrintExplanations();
+    void PrintSummary();
+    std::string ModelMismatch() const;
 
     std::istream& in_;
     std::ostream& out_;
     std::ostream& err_;
     TerminalSettings settings_;
-    const StopRequest& stop_;
+    StopRequest& stop_;  // its phase is published here
     PortMapper mapPort_;
     Explainer explain_;
     std::unique_ptr<Clock> ownClock_;
     std::optional<ProgressPrinter> progress_;
     bool transferGuarded_ = false;
+    const UpdateWorkflow* workflow_ = nullptr;  // known from the port choice on
+    bool summaryShown_ = false;                 // for the file chosen last
     bool fileOffered_ = false;
     bool searched_ = false;
     std::string lastPath_;  // the file chosen last, named in file errors

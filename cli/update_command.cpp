@@ -43,10 +43,16 @@ std::string ReadMeLocation() {
                 return Utf8FromPath(candidate);
         }
     }
-    return std::string(RM525FW_DOCDIR_FULL) + "/ReadMe";
+    // Run from a build tree: the ReadMe of the sources it was built from,
+    // while they are still there. A path that does not exist is never named.
+    const fs::path source = PathFromUtf8(RM525FW_SOURCE_README);
+    std::error_code ec;
+    if (fs::is_regular_file(source, ec))
+        return Utf8FromPath(source);
+    return {};
 }
 
-int RunUpdateCommand(const CliOptions& options, Console& console, const StopRequest& stop) {
+int RunUpdateCommand(const CliOptions& options, Console& console, StopRequest& stop) {
     if (!console.inputIsTerminal && (!options.port || !options.file)) {
         console.err << "rm525fw-cli: --port and --file are needed when standard input is not "
                        "a terminal\n"
@@ -66,6 +72,14 @@ int RunUpdateCommand(const CliOptions& options, Console& console, const StopRequ
             console.err << res::LoadMessage(res::msg::kFileReadError) << '\n'
                         << EscapeControls(*options.file) << ": " << problem << '\n';
             return exit_status::kFileError;
+        }
+        // Size and header are the file's own business: judged before any
+        // port is touched, so that a wrong file does not wait for a search.
+        const std::string wrong = ContentProblem(*options.file);
+        if (!wrong.empty()) {
+            console.err << "rm525fw-cli: " << EscapeControls(*options.file) << ": " << wrong
+                        << "; no port was opened\n";
+            return exit_status::kWrongFile;
         }
     }
     PortSetup setup;

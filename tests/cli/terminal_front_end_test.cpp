@@ -15,6 +15,7 @@
 #include "cli/exit_status.h"
 #include "cli/progress_printer.h"
 #include "cli/search_report.h"
+#include "cli/sha256.h"
 #include "cli/stop_request.h"
 #include "cli/terminal_front_end.h"
 #include "cli/terminal_text.h"
@@ -100,9 +101,17 @@ TEST_F(TerminalUpdate, ResultsGoToStandardOutputTheConversationAndProgressToStan
               "Firmware 1.06 was successfully installed in your Quelm Vivid Imagework "
               "RM520/RM525 Zoom Camera!\n");
     const std::string err = err_.str();
+    // Before anything is written: what, over what, where, and the hash of
+    // the body that goes.
+    const std::vector<uint8_t> bytes = testing::FirmwareBytes(firmware::kHeaderRm525, "0106");
+    const std::string body = Sha256Hex(bytes.data() + firmware::kBodyOffset, firmware::kBodySize);
     EXPECT_EQ(err.rfind("Searching for Quelm Vivid Imagework RM520/RM525 Zoom Camera ...\n"
                         "Camera ID: " +
-                            sim::Rm525Setup().cameraId + "     Firmware Version: 1.05\n0% ",
+                            sim::Rm525Setup().cameraId +
+                            "     Firmware Version: 1.05\n"
+                            "Writing RM525 Zoom (model code 106) firmware 1.06 over the camera's "
+                            "1.05, on COM2, from " +
+                            dir_.File("f.fw") + ", body SHA-256 " + body + "\n0% ",
                         0),
               0u)
         << err;
@@ -149,6 +158,10 @@ TEST_F(TerminalUpdate, WithoutATerminalAWrongFileIsAnsweredQuitAndTheReasonNamed
 TEST_F(TerminalUpdate, TheSameVersionIsInstalledOnlyWithYes) {
     ports_.AttachCamera(kCameraPort, sim::Rm525Setup());
     EXPECT_EQ(Run(Settings(File(firmware::kHeaderRm525, "0105"))), exit_status::kQuit);
+    EXPECT_NE(err_.str().find("firmware 1.05 over the camera's 1.05, on COM2, from " +
+                              dir_.File("f.fw") + ", body SHA-256 "),
+              std::string::npos)
+        << err_.str();
     EXPECT_NE(err_.str().find("\nSelected firmware matches camera version.\nQuit\n"),
               std::string::npos);
 
@@ -158,6 +171,28 @@ TEST_F(TerminalUpdate, TheSameVersionIsInstalledOnlyWithYes) {
     EXPECT_NE(err_.str().find("version.\nContinue (--yes)\n"), std::string::npos);
     EXPECT_NE(out_.str().find("Firmware 1.05 was"), std::string::npos);
     EXPECT_TRUE(camera.Verified());
+
+    // A camera already in update mode is not read: nothing is asked, and the
+    // summary says so.
+    sim::CameraSetup waiting = sim::Rm525Setup();
+    waiting.mode = sim::CameraMode::Update;
+    ports_.AttachCamera(kCameraPort, waiting);
+    err_.str("");
+    EXPECT_EQ(Run(Settings(File(firmware::kHeaderRm525, "0105"))), exit_status::kInstalled);
+    EXPECT_NE(err_.str().find("firmware 1.05 over the camera's (not read), on COM2"),
+              std::string::npos)
+        << err_.str();
+}
+
+// An RM520 file for an RM525 camera passes header and size; the memory
+// check refuses it, and the text names both models.
+TEST_F(TerminalUpdate, AFileForTheOtherModelNamesBothModels) {
+    ports_.AttachCamera(kCameraPort, sim::Rm525Setup());
+    EXPECT_EQ(Run(Settings(File(firmware::kHeaderRm520))), exit_status::kWrongFile);
+    EXPECT_NE(err_.str().find(": the file is for the RM520 (model code 105); the camera's memory "
+                              "check says the camera is an RM525 Zoom (model code 106)\n"),
+              std::string::npos)
+        << err_.str();
 }
 
 TEST_F(TerminalUpdate, AnInterruptBeforeTheTransferReleasesTheCameraAndQuits) {
@@ -186,6 +221,8 @@ TEST_F(TerminalUpdate, AnInterruptDuringTheTransferStopsItAsAFailureAndNamesTheR
         << err_.str();
     EXPECT_EQ(out_.str(),
               "Camera update failed. Quit and follow the\nRETRY PROCEDURE in the ReadMe file. \n"
+              "Next: keep the camera connected and switched on, and run the same rm525fw-cli "
+              "update command again.\n"
               "The ReadMe file is at /opt/rm525fw/share/doc/rm525fw/ReadMe\n");
     EXPECT_FALSE(camera.Verified());
 }
@@ -403,8 +440,20 @@ TEST_F(TerminalUpdate, AtATerminalAWrongFileCanBeFollowedByTheRightOne) {
     const std::string good = File();
     const std::string bad =
         testing::WriteFile(dir_.File("bad.fw"), testing::FirmwareBytes("Other header"));
-    in_.str("c\n" + dir_.File("nowhere.fw") + "\n\"" + good + "\"\n");
+    // Wrong answers are told what is accepted, and asked again.
+    in_.str("x\nyes\nn\n\nc\n" + dir_.File("nowhere.fw") + "\n\"" + good + "\"\n");
     EXPECT_EQ(Run(Settings(bad, false, true)), exit_status::kInstalled);
+    const std::string accepted = ": type c (or continue) to go on, q (or quit) to stop.\n";
+    EXPECT_NE(err_.str().find("? 'x' is not an answer" + accepted +
+                              "[C]ontinue or [Q]uit? 'yes' "
+                              "is not an answer" +
+                              accepted +
+                              "[C]ontinue or [Q]uit? 'n' is not "
+                              "an answer" +
+                              accepted + "[C]ontinue or [Q]uit? No answer given" + accepted +
+                              "[C]ontinue or [Q]uit? Firmware file"),
+              std::string::npos)
+        << err_.str();
     EXPECT_NE(err_.str().find(dir_.File("nowhere.fw") + ": no such file\n"), std::string::npos);
     EXPECT_TRUE(camera.Verified());
 }
@@ -414,23 +463,26 @@ TEST(ProgressPrinter, ShowsElapsedAndTimeLeftAndEndsWithBytesTimeAndRate) {
     std::ostringstream out;
     ProgressPrinter progress(out, false, clock, 524288);
     progress.Show(0, 0, "Downloading firmware ...");
-    clock.Advance(50000);
+    clock.Advance(50000);  // a slow preparation is not the pace of the blocks
     progress.Show(1, 25, "Downloading firmware ...");
     clock.Advance(150000);
     progress.Show(2, 100, "Downloading firmware completed.");
     progress.Close();
+    // 1536 blocks to go at 169.8 ms each (4:21); the line's pace is known.
     EXPECT_EQ(out.str(),
               "0% Downloading firmware ... (0:00 elapsed)\n"
-              "25% Downloading firmware ... (0:50 elapsed, 2:30 left)\n"
+              "25% Downloading firmware ... (0:50 elapsed, 4:21 left)\n"
               "100% Downloading firmware completed.\n"
               "Wrote 524288 bytes in 200.0 s (2621 bytes/s).\n");
 
     std::ostringstream bar;
     ProgressPrinter drawn(bar, true, clock, 524288);
     drawn.Show(0, 0, "Downloading firmware ...");
-    clock.Advance(3000);
+    drawn.Show(1, 50, "Downloading firmware ...");
+    clock.Advance(60000);
+    // A line slower than the protocol's pace: 6 s a percent measured.
     drawn.Show(1, 60, "Downloading firmware ...");
-    EXPECT_NE(bar.str().find("60% Downloading firmware ...  0:03 elapsed, 0:02 left\x1b[K"),
+    EXPECT_NE(bar.str().find("60% Downloading firmware ...  1:00 elapsed, 4:00 left\x1b[K"),
               std::string::npos)
         << bar.str();
 
@@ -444,6 +496,71 @@ TEST(ProgressPrinter, ShowsElapsedAndTimeLeftAndEndsWithBytesTimeAndRate) {
     EXPECT_EQ(last.size(), longer) << "the end of the longer line is left: " << plain.str();
     EXPECT_EQ(last.substr(last.find("failed.")).find_first_not_of(" ", 7), std::string::npos);
     EXPECT_EQ(plain.str().find('\x1b'), std::string::npos);
+}
+
+// The first estimates come from the protocol's time per block, so that they
+// are right from the first percent on; the truth is the virtual clock's.
+TEST_F(TerminalUpdate, TheTimeLeftIsWithinAFifthOfTheTruthFromTheFirstPercent) {
+    ports_.AttachCamera(kCameraPort, sim::Rm525Setup());
+    struct Estimate {
+        int percent;
+        uint32_t atMs;
+        double leftSeconds;
+    };
+    std::vector<Estimate> estimates;
+    uint32_t endMs = 0;
+    class TimingFrontEnd : public TerminalFrontEnd {
+    public:
+        using TerminalFrontEnd::TerminalFrontEnd;
+        bool ShowProgress(int phase, int percent, const char* text) override {
+            const bool result = TerminalFrontEnd::ShowProgress(phase, percent, text);
+            onShown(phase, percent);
+            return result;
+        }
+        std::function<void(int, int)> onShown;
+    };
+    TerminalSettings settings = Settings(File());
+    settings.port = kCameraPort;
+    settings.clock = &clock_;
+    settings.progressBar = true;
+    TimingFrontEnd fe(
+        in_, out_, err_, settings, stop_, [](const std::string&) { return std::nullopt; },
+        [](const OpenFailure&) { return std::string(); });
+    fe.onShown = [&](int phase, int percent) {
+        const std::string shown = err_.str();
+        const size_t left = shown.rfind(" left");
+        if (phase == 1 && percent >= 1 && left != std::string::npos && left > shown.rfind('\r')) {
+            const size_t from = shown.rfind(' ', left - 1) + 1;
+            int minutes = 0, seconds = 0;
+            ASSERT_EQ(std::sscanf(shown.c_str() + from, "%d:%d", &minutes, &seconds), 2);
+            estimates.push_back({percent, clock_.NowMs(), minutes * 60.0 + seconds});
+        }
+        if (phase == 2)
+            endMs = clock_.NowMs();
+    };
+    UpdateWorkflow workflow(fe, ports_, clock_);
+    workflow.Run(ViewRect{});
+    ASSERT_GT(endMs, 0u);
+    ASSERT_GT(estimates.size(), 1000u);
+    EXPECT_EQ(estimates.front().percent, 1);
+    for (const Estimate& e : estimates) {
+        const double truth = (endMs - e.atMs) / 1000.0;
+        // A second for the display's rounding to whole seconds.
+        EXPECT_NEAR(e.leftSeconds, truth, truth * 0.2 + 1) << e.percent << " %";
+    }
+}
+
+// FIPS 180-2 examples, and a length whose padding needs a block of its own.
+TEST(Sha256, TheStandardTestVectors) {
+    const auto hex = [](std::string_view text) {
+        return Sha256Hex(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    };
+    EXPECT_EQ(hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+    EXPECT_EQ(hex(std::string(1000000, 'a')),
+              "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 }
 
 TEST(TerminalText, EscapesEverythingButPrintableAscii) {
