@@ -273,20 +273,124 @@ TEST_F(TerminalUpdate, HangUpAndBrokenPipeSignalsDuringTheTransferLetItRunToItsE
 }
 
 // Ctrl+C and a termination request ask to stop and leave the program running;
-// a second one ends it at once.
+// a second one ends it at once, saying what that leaves.
 TEST(StopHandlers, CtrlCAndTerminationAskToStopAndASecondOneEndsTheProgram) {
     for (const int sig : {SIGINT, SIGTERM}) {
         EXPECT_EXIT(
             {
                 StopRequest request;
                 InstallStopHandlers(request);
+                request.Publish(StopPhase::Transferring);
                 raise(sig);
                 if (request.interrupted.load() && !request.hungUp.load())
                     std::fputs("asked to stop\n", stderr);
                 raise(sig);
                 _exit(0);
             },
-            ::testing::KilledBySignal(sig), "asked to stop");
+            ::testing::KilledBySignal(sig),
+            "Stopping after the current block(.|\n)*asked to stop\n\nEnded at once: the camera "
+            "stays in update mode with an incomplete firmware");
+    }
+}
+
+// Ctrl+C at each phase of a run, from the program's own handler: what it
+// says is what the camera then sees.
+TEST_F(TerminalUpdate, EachStopSaysWhatHappensAtItsPhase) {
+    class StoppingFrontEnd : public TerminalFrontEnd {
+    public:
+        using TerminalFrontEnd::TerminalFrontEnd;
+        bool ChoosePort(UpdateWorkflow& w, int16_t* port) override {
+            Maybe(StopPhase::NoPortOpen);
+            return TerminalFrontEnd::ChoosePort(w, port);
+        }
+        int16_t ChooseFile(const std::string& f, const std::string& n, std::string* p) override {
+            Maybe(StopPhase::Connected);
+            return TerminalFrontEnd::ChooseFile(f, n, p);
+        }
+        bool ShowProgress(int phase, int percent, const char* text) override {
+            if (percent >= 30)
+                Maybe(StopPhase::Transferring);
+            return TerminalFrontEnd::ShowProgress(phase, percent, text);
+        }
+        void Maybe(StopPhase here) {
+            if (here == at && !raised) {
+                raised = true;
+                raise(SIGINT);
+            }
+        }
+        StopPhase at = StopPhase::NoPortOpen;
+        bool raised = false;
+    };
+    // The search is stopped while COM1, which answers nothing, is tried.
+    class StopOnOpen : public SerialPortFactory {
+    public:
+        explicit StopOnOpen(SerialPortFactory& inner) : inner_(inner) {}
+        std::unique_ptr<SerialPort> Open(int n, OpenFailure* failure) override {
+            if (n == 1 && stopHere)
+                raise(SIGINT);
+            return inner_.Open(n, failure);
+        }
+        bool stopHere = false;
+
+    private:
+        SerialPortFactory& inner_;
+    };
+    struct Case {
+        StopPhase phase;
+        const char* said;
+        int releases;
+        int exitStatus;
+    };
+    const Case cases[] = {
+        {StopPhase::NoPortOpen, "Stopping: no port is open and the camera is not being addressed.",
+         0, exit_status::kQuit},
+        {StopPhase::Searching, "Stopping: the search stops at the next port;", 0,
+         exit_status::kQuit},
+        {StopPhase::Connected, "Stopping: releasing the camera from update mode, then ending.", 1,
+         exit_status::kQuit},
+        {StopPhase::Transferring,
+         "Stopping after the current block. The camera stays in update mode with an incomplete "
+         "firmware:\nkeep it connected and switched on",
+         0, exit_status::kUpdateFailed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.phase));
+        StopRequest stop;
+        InstallStopHandlers(stop);
+        sim::VirtualClock clock;
+        sim::SimulatedPortFactory ports(clock);
+        ports.AttachSilentDevice(1);
+        sim::CameraModel& camera = ports.AttachCamera(kCameraPort, sim::Rm525Setup());
+        StopOnOpen stopping(ports);
+        stopping.stopHere = c.phase == StopPhase::Searching;
+        SearchReport search(
+            stopping, err_, stop, [](int) { return std::string(); },
+            [](const OpenFailure&) { return std::string(); });
+        TerminalSettings settings = Settings(File(), false, true);
+        if (c.phase != StopPhase::NoPortOpen)
+            settings.port = c.phase == StopPhase::Searching ? 0 : kCameraPort;
+        settings.clock = &clock;
+        settings.search = &search;
+        StoppingFrontEnd fe(
+            in_, out_, err_, settings, stop, [](const std::string&) { return std::nullopt; },
+            [](const OpenFailure&) { return std::string(); });
+        fe.at = c.phase;
+        UpdateWorkflow workflow(fe, search, clock);
+        ::testing::internal::CaptureStderr();
+        workflow.Run(ViewRect{});
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        signal(SIGINT, SIG_DFL);
+        EXPECT_EQ(said.find(c.said), 1u) << said;  // after the line break that ends "^C"
+        EXPECT_EQ(ExitStatusFor(workflow.LastOutcome(), stop.Any()), c.exitStatus);
+        EXPECT_EQ(camera.ReleaseCount(), c.releases);
+        EXPECT_FALSE(camera.Verified());
+        EXPECT_FALSE(ports.AnyPortOpen());
+        if (c.phase == StopPhase::NoPortOpen || c.phase == StopPhase::Searching) {
+            EXPECT_EQ(ports.Record(kCameraPort).openAttempts, 0);
+        }
+        if (c.phase == StopPhase::Transferring) {
+            EXPECT_GT(camera.BlocksWritten(), 0);
+        }
     }
 }
 #endif
