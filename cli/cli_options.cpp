@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <initializer_list>
+#include <optional>
 
 namespace rm525::cli {
 
@@ -132,16 +134,34 @@ const char* KindWord(ValueKind kind) {
     return "none";
 }
 
-constexpr std::string_view kExitStatuses =
-    "Exit status:\n"
-    "  0  update: the firmware was installed; other commands: done\n"
-    "  1  the update failed (follow the RETRY PROCEDURE in the ReadMe file)\n"
-    "  2  usage error\n"
-    "  3  camera not found\n"
-    "  4  wrong file (inspect: the file would be refused)\n"
-    "  5  the file could not be chosen, opened or read\n"
-    "  6  camera memory error\n"
-    "  7  quit by the user (a question answered Quit, Ctrl+C, the terminal closed)\n";
+// Each exit status and the verbs that can end with it, so that a verb's
+// help lists only its own.
+struct ExitStatusLine {
+    const char* text;
+    std::initializer_list<Verb> verbs;
+};
+const ExitStatusLine kExitStatuses[] = {
+    {"  0  update: the firmware was installed; other commands: done\n",
+     {Verb::Update, Verb::Info, Verb::Ports, Verb::Inspect}},
+    {"  1  the update failed (follow the RETRY PROCEDURE in the ReadMe file)\n", {Verb::Update}},
+    {"  2  usage error\n", {Verb::Update, Verb::Info, Verb::Ports, Verb::Inspect}},
+    {"  3  camera not found\n", {Verb::Update, Verb::Info}},
+    {"  4  wrong file (inspect: the file would be refused)\n", {Verb::Update, Verb::Inspect}},
+    {"  5  the file could not be chosen, opened or read\n", {Verb::Update, Verb::Inspect}},
+    {"  6  camera memory error\n", {Verb::Update}},
+    {"  7  quit by the user (a question answered Quit, Ctrl+C, the terminal closed)\n",
+     {Verb::Update, Verb::Info}},
+};
+
+// Every status, or those of one verb.
+std::string ExitStatusText(std::optional<Verb> verb) {
+    std::string text = "Exit status:\n";
+    for (const ExitStatusLine& line : kExitStatuses) {
+        if (!verb || std::find(line.verbs.begin(), line.verbs.end(), *verb) != line.verbs.end())
+            text += line.text;
+    }
+    return text;
+}
 
 constexpr size_t kHelpIndent = 18;
 constexpr size_t kHelpWidth = 79;
@@ -360,7 +380,7 @@ std::string HelpText() {
         "devices in order (see 'rm525fw-cli ports').\n"
         "Questions and progress go to standard error; results to standard output.\n"
         "\n";
-    text += kExitStatuses;
+    text += ExitStatusText(std::nullopt);
     return text;
 }
 
@@ -369,7 +389,7 @@ std::string VerbHelpText(Verb verb) {
     std::string summary(v.summary);
     summary[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(summary[0])));
     return "usage: " + Synopsis(v) + "\n\n" + summary + ".\n\n" + OptionLines(v) + "\n" +
-           std::string(kExitStatuses);
+           ExitStatusText(verb);
 }
 
 std::string CompletionTable() {

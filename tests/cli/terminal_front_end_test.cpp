@@ -752,6 +752,12 @@ TEST(CliOptions, HelpAnywhereVersionAndTheCompletionTable) {
     EXPECT_NE(table.find("\nupdate --file firmware\n"), std::string::npos);
     EXPECT_NE(table.find("\ninspect - firmware\n"), std::string::npos);
     EXPECT_NE(HelpText().find("  7  quit by the user"), std::string::npos);
+    // A verb's help lists only the statuses it can end with.
+    EXPECT_NE(VerbHelpText(Verb::Update).find("  6  camera memory error"), std::string::npos);
+    EXPECT_EQ(VerbHelpText(Verb::Ports).find("camera memory error"), std::string::npos);
+    EXPECT_EQ(VerbHelpText(Verb::Ports).find("  3  "), std::string::npos);
+    EXPECT_NE(VerbHelpText(Verb::Inspect).find("  4  wrong file"), std::string::npos);
+    EXPECT_EQ(VerbHelpText(Verb::Info).find("  4  "), std::string::npos);
     EXPECT_EQ(HelpText().find("completion"), std::string::npos);  // the hidden option stays hidden
 }
 
