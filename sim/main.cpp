@@ -46,6 +46,14 @@ int MakeFirmware(const rm525::sim::MakeFirmwareOptions& options) {
         std::cerr << "rm525cam-sim: " << error << "\n";
         return 1;
     }
+    const auto& spec = options.spec;
+    static constexpr const char* kDefects[] = {"", ", broken: wrong header text",
+                                               ", broken: a byte short", ", broken: a byte long"};
+    const size_t size = rm525::sim::firmware_file::MakeFirmware(spec).size();
+    std::cout << "Wrote " << options.out << ": "
+              << (spec.model == rm525::sim::firmware_file::Model::Rm520 ? "RM520" : "RM525 Zoom")
+              << " firmware, version characters " << spec.version << ", " << size << " bytes, seed "
+              << spec.seed << kDefects[static_cast<int>(spec.defect)] << "\n";
     return 0;
 }
 
@@ -117,7 +125,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (line->help) {
-        std::cout << rm525::sim::SimUsage();
+        std::cout << (line->makeFirmware ? rm525::sim::MakeFirmwareUsage()
+                                         : rm525::sim::SimUsage());
         return 0;
     }
     return line->makeFirmware ? MakeFirmware(line->make) : Serve(line->serve);

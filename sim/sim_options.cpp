@@ -297,12 +297,15 @@ std::string SimUsage() {
                "break, so recovery by break works only with the in-process simulator.\n"
                "SIGTERM or SIGINT end the program (writing --flash-out and --report).\n"
                "SIGUSR1 switches the camera off and on again: it starts over at 9600 bit/s,\n"
-               "keeping its flash, in update mode while it has no verified firmware.\n\n"
-               "Usage: rm525cam-sim make-firmware --model rm520|rm525 --version 0105 --out FILE\n"
-               "                    [--broken header|short|long] [--seed N]\n"
-               "Writes a valid 524416-byte firmware file with a pseudo-random body, or a\n"
-               "broken one: wrong header text, a byte short or a byte long.\n\n") +
-           FaultSpecHelp();
+               "keeping its flash, in update mode while it has no verified firmware.\n\n") +
+           MakeFirmwareUsage() + "\n" + FaultSpecHelp();
+}
+
+std::string MakeFirmwareUsage() {
+    return "Usage: rm525cam-sim make-firmware --model rm520|rm525 --version 0105 --out FILE\n"
+           "                    [--broken header|short|long] [--seed N]\n"
+           "Writes a valid 524416-byte firmware file with a pseudo-random body, or a\n"
+           "broken one: wrong header text, a byte short or a byte long.\n";
 }
 
 }  // namespace rm525::sim

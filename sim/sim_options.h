@@ -43,5 +43,7 @@ struct SimCommandLine {
 std::optional<SimCommandLine> ParseSimCommandLine(const std::vector<std::string>& args,
                                                   std::string* error);
 std::string SimUsage();
+// The help of the make-firmware verb alone.
+std::string MakeFirmwareUsage();
 
 }  // namespace rm525::sim

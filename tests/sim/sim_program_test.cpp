@@ -262,6 +262,17 @@ TEST(SimProgramTest, MakesValidAndBrokenFirmwareFiles) {
     ASSERT_EQ(make({"--model", "rm525", "--broken", "long", "--out", dir + "/long.fw"}), 0);
     ASSERT_EQ(make({"--model", "rm525", "--broken", "header", "--out", dir + "/bad.fw"}), 0);
     EXPECT_NE(make({"--model", "rm999", "--out", dir + "/x.fw"}), 0);
+    // It says what it wrote; its help is its own.
+    ChildProcess said({RM525CAM_SIM_PATH, "make-firmware", "--model", "rm520", "--version", "0107",
+                       "--broken", "short", "--out", dir + "/said.fw"});
+    EXPECT_EQ(said.FirstLine(), "Wrote " + (dir + "/said.fw") +
+                                    ": RM520 firmware, version characters "
+                                    "0107, 524415 bytes, seed 1, broken: a byte short");
+    EXPECT_EQ(said.WaitForExit(10000), 0);
+    ChildProcess help({RM525CAM_SIM_PATH, "make-firmware", "--help"});
+    EXPECT_EQ(help.FirstLine(),
+              "Usage: rm525cam-sim make-firmware --model rm520|rm525 --version 0105 --out FILE");
+    EXPECT_EQ(help.WaitForExit(10000), 0);
 
     const std::string a = ReadFile(dir + "/a.fw");
     const std::string b = ReadFile(dir + "/b.fw");
