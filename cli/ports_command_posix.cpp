@@ -1,3 +1,8 @@
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <cstdlib>
+#include <cstring>
 #include <ostream>
 #include <string>
 
@@ -9,12 +14,12 @@ namespace rm525::cli {
 
 namespace {
 
-const char* SourceText(PortSource source) {
+std::string SourceText(PortSource source, int portNumber) {
     switch (source) {
         case PortSource::Override:
             return "given";
         case PortSource::Environment:
-            return "RM525FW_COM";
+            return "RM525FW_COM" + std::to_string(portNumber);
         case PortSource::Default:
             return "found";
         case PortSource::None:
@@ -47,11 +52,27 @@ std::string Describe(const SerialDeviceInfo& d) {
         text += " [" + d.vendorId + ":" + d.productId + "]";
     if (!d.serialNumber.empty())
         text += ", serial number " + d.serialNumber;
-    if (!d.driver.empty())
-        text += " (" + d.driver + ")";
+    // "port" is all the kernel says of a port without a driver of its own.
+    if (!d.driver.empty() && d.driver != "port")
+        text += ", driver " + d.driver;
     if (d.console)
         text += ", kernel console";
     return text;
+}
+
+// What is wrong with a mapping that cannot be a serial port, judged
+// without opening it; empty when it may be one.
+std::string MappingProblem(const std::string& device) {
+    struct stat st = {};
+    if (stat(device.c_str(), &st) != 0)
+        return "no such device";
+    if (S_ISDIR(st.st_mode))
+        return "a folder, not a device";
+    if (!S_ISCHR(st.st_mode))
+        return "not a device";
+    if (major(st.st_rdev) == 1)  // /dev/null, /dev/zero and their kind
+        return "not a serial device";
+    return {};
 }
 
 }  // namespace
@@ -64,11 +85,17 @@ int RunPortsCommand(Console& console) {
             console.out << "(no device)\n";
             continue;
         }
-        console.out << m.device << "  [" << SourceText(m.source) << "]";
-        if (m.info)
+        console.out << m.device << "  [" << SourceText(m.source, m.portNumber) << "]";
+        if (const std::string problem = MappingProblem(m.device); !problem.empty())
+            console.out << "  (" << problem << ": the search passes it over)";
+        else if (m.info)
             console.out << "  " << Describe(*m.info);
         console.out << '\n';
     }
+    if (const char* noDefaults = std::getenv("RM525FW_NO_DEFAULT_PORTS");
+        noDefaults && std::strcmp(noDefaults, "1") == 0)
+        console.out << "RM525FW_NO_DEFAULT_PORTS=1: a number without its own RM525FW_COMn "
+                       "stands for no device.\n";
     if (!listing.unmapped.empty()) {
         console.out << "Other serial devices:\n";
         for (const SerialDeviceInfo& d : listing.unmapped) {

@@ -194,10 +194,23 @@ TEST_F(CliProgram, InfoOnACameraAlreadyInUpdateModeSaysSo) {
 }
 
 TEST_F(CliProgram, PortsNamesTheDeviceEachNumberResolvesTo) {
-    const CliRun run = RunCli({"ports"}, "/dev/rm525-test-device");
+    std::filesystem::create_directory(dir_.File("folder"));
+    const CliRun run = RunCli({"ports"}, "/dev/rm525-test-device",
+                              {"RM525FW_COM3=" + dir_.File("folder"), "RM525FW_COM4=/dev/null"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out.rfind("COM1  /dev/rm525-test-device  [RM525FW_COM]\nCOM2  (no device)\n", 0),
-              0u)
+    const std::string passedOver = ": the search passes it over)\n";
+    // What follows is the machine's own other devices.
+    EXPECT_EQ(
+        run.out.rfind("COM1  /dev/rm525-test-device  [RM525FW_COM1]  (no such device" + passedOver +
+                          "COM2  (no device)\nCOM3  " + dir_.File("folder") +
+                          "  [RM525FW_COM3]  (a folder, not a device" + passedOver +
+                          "COM4  /dev/null  [RM525FW_COM4]  (not a serial device" + passedOver +
+                          "COM5  (no device)\nCOM6  (no device)\nCOM7  (no device)\n"
+                          "COM8  (no device)\nCOM9  (no device)\n"
+                          "RM525FW_NO_DEFAULT_PORTS=1: a number without its own RM525FW_COMn "
+                          "stands for no device.\n",
+                      0),
+        0u)
         << run.out;
 }
 
