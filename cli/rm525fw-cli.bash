@@ -4,25 +4,31 @@
 # program itself (rm525fw-cli --completion-table), from the same tables that
 # its help and its parsing read.
 
+# Answers one a line into COMPREPLY, so that a name with blanks stays one.
+_rm525fw_cli_reply() {
+    mapfile -t COMPREPLY
+}
+
 _rm525fw_cli_values() {
     local kind=$1 cur=$2
     case $kind in
         port)
-            if [[ $cur == /* ]]; then
-                COMPREPLY=($(compgen -f -- "$cur"))
+            if [[ $cur == /* || $cur == ./* || $cur == ../* ]]; then
+                compopt -o filenames 2>/dev/null
+                _rm525fw_cli_reply < <(compgen -f -- "$cur")
             else
                 local devices
                 devices=$(compgen -G '/dev/ttyUSB*'; compgen -G '/dev/ttyACM*'; compgen -G '/dev/serial/by-id/*')
-                COMPREPLY=($(compgen -W "AUTO COM1 COM2 COM3 COM4 COM5 COM6 COM7 COM8 COM9 $devices" -- "$cur"))
+                _rm525fw_cli_reply < <(compgen -W "AUTO COM1 COM2 COM3 COM4 COM5 COM6 COM7 COM8 COM9 $devices" -- "$cur")
             fi
             ;;
         firmware)
             compopt -o filenames 2>/dev/null
-            COMPREPLY=($(compgen -f -X '!*.[fF][wW]' -- "$cur") $(compgen -d -- "$cur"))
+            _rm525fw_cli_reply < <(compgen -f -X '!*.[fF][wW]' -- "$cur"; compgen -d -- "$cur")
             ;;
         file)
             compopt -o filenames 2>/dev/null
-            COMPREPLY=($(compgen -f -- "$cur"))
+            _rm525fw_cli_reply < <(compgen -f -- "$cur")
             ;;
     esac
 }
@@ -42,6 +48,11 @@ _rm525fw_cli() {
         return 0
     fi
     local verb=${COMP_WORDS[1]}
+    # "help VERB": the verbs again.
+    if [[ $verb == help ]]; then
+        ((COMP_CWORD == 2)) && _rm525fw_cli_reply < <(compgen -W "$(awk 'NF == 1' <<<"$table")" -- "$cur")
+        return 0
+    fi
 
     # "--option=value" reaches here as "--option" "=" "value".
     # (Or as one word, when COMP_WORDBREAKS holds no "=".)
@@ -71,9 +82,13 @@ _rm525fw_cli() {
             return 0
         fi
         if [[ $cur == -* ]]; then
-            local options
+            # An option once given is not offered again.
+            local options given=" ${COMP_WORDS[*]:2:COMP_CWORD-2} " o left=
             options=$(awk -v v="$verb" '$1 == v && NF == 3 && $2 != "-" { print $2 }' <<<"$table")
-            COMPREPLY=($(compgen -W "$options" -- "$cur"))
+            for o in $options; do
+                [[ $given == *" $o "* || $given == *" $o="* ]] || left+=" $o"
+            done
+            _rm525fw_cli_reply < <(compgen -W "$left" -- "$cur")
             return 0
         fi
     fi

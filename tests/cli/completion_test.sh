@@ -57,7 +57,24 @@ expect "$dir/OLD.FW $dir/more $dir/new.fw $dir/notes.txt" update --trace "$dir/"
 # After "--" only the operand.
 expect "$dir/OLD.FW $dir/more $dir/new.fw" inspect -- "$dir/"
 # A flag takes no value: the next word is an option again.
-expect "--file --help --port --trace --yes" update --yes --
+expect "--file --help --port --trace" update --yes --
+# Options already given are not offered again; "help" offers the verbs.
+expect "--file --help --trace" update --yes --port COM1 --
+expect "--help --trace" update --port=COM1 --yes --file x.fw --
+expect "info inspect" help in
+# A relative device path: the files there.
+(cd "$dir" && expect "./more" update --port ./mo)
+# A name with blanks is one answer.
+mkdir "$dir/with space"
+touch "$dir/with space/my new.fw"
+COMP_WORDS=("$program" update --file "$dir/with space/my")
+COMP_CWORD=3
+COMPREPLY=()
+_rm525fw_cli
+if [[ ${#COMPREPLY[@]} -ne 1 || ${COMPREPLY[0]} != "$dir/with space/my new.fw" ]]; then
+    echo "FAIL: a name with blanks -> ${#COMPREPLY[@]} answers: ${COMPREPLY[*]}"
+    failures=$((failures + 1))
+fi
 
 if ((failures > 0)); then
     echo "$failures completion(s) wrong"
