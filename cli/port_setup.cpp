@@ -1,5 +1,7 @@
 #include "cli/port_setup.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -23,9 +25,19 @@ PortSetup::~PortSetup() = default;
 bool PortSetup::Open(const std::optional<std::string>& traceFile, std::string* error) {
     if (!traceFile)
         return true;
-    impl_->traceFile.open(PathFromUtf8(*traceFile), std::ios::out | std::ios::trunc);
+    const std::filesystem::path path = PathFromUtf8(*traceFile);
+    errno = 0;
+    impl_->traceFile.open(path, std::ios::out | std::ios::trunc);
     if (!impl_->traceFile) {
-        *error = "cannot write the trace file " + *traceFile;
+        const int why = errno;
+        std::error_code ec;
+        const std::filesystem::path folder = path.parent_path();
+        std::string reason = why != 0 ? std::strerror(why) : "cannot be opened";
+        if (!folder.empty() && !std::filesystem::exists(folder, ec))
+            reason = "the folder " + Utf8FromPath(folder) + " does not exist";
+        else if (std::filesystem::is_directory(path, ec))
+            reason = "a folder, not a file";
+        *error = "cannot write the trace file " + *traceFile + ": " + reason;
         return false;
     }
     impl_->trace = std::make_unique<TraceLog>(impl_->traceFile, impl_->system->clock());

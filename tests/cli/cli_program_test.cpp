@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "cli/sha256.h"
 #include "tests/cli/cli_program_support.h"
 
 namespace rm525::testing {
@@ -93,6 +94,12 @@ TEST_F(CliProgram, ATraceFileThatIsTheFirmwareFileIsRefusedAndTheFileKept) {
         EXPECT_NE(run.err.find("is the firmware file"), std::string::npos) << run.err;
         EXPECT_EQ(ReadFile(file), before);
     }
+    // A trace that cannot be written says why.
+    const CliRun run = RunCli(
+        {"update", "--port", "COM1", "--file", file, "--trace", dir_.File("none/wire.trace")});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "rm525fw-cli: cannot write the trace file " + dir_.File("none/wire.trace") +
+                           ": the folder " + dir_.File("none") + " does not exist\n");
 }
 
 TEST_F(CliProgram, AClosedPipeOnStandardOutputDoesNotKillTheProgram) {
@@ -160,6 +167,10 @@ TEST_F(CliProgram, UsageErrorsAndInspect) {
     EXPECT_EQ(good.status, 0);
     EXPECT_NE(good.out.find("RM520"), std::string::npos);
     EXPECT_NE(good.out.find("Version:       1.07\n"), std::string::npos);
+    EXPECT_NE(
+        good.out.find("Body SHA-256:  " + rm525::cli::Sha256Hex(body_.data() + 128, 524288) + "\n"),
+        std::string::npos)
+        << good.out;
     EXPECT_NE(good.out.find("Result:        the update would accept this file"), std::string::npos);
     const CliRun wrong = RunCli({"inspect", Firmware("Another text")});
     EXPECT_EQ(wrong.status, 4);
