@@ -44,6 +44,16 @@ quoted() {
     done <<<"$1"
 }
 
+# The other way round: a line the ReadMe quotes (NAME: its first words) is
+# printed, line for line, into one of the walk's outputs.
+printed() {
+    local first=$1 line
+    line=$(sed 's/^ *//; s/ *$//' "$readme" | grep -m1 -F -- "$first") ||
+        fail "the ReadMe quotes no line beginning: $first"
+    cat "$work"/*.out "$work"/*.err | sed 's/^ *//; s/ *$//' | grep -qxF -- "$line" ||
+        fail "no program printed the ReadMe's: $line"
+}
+
 grep -qx "RETRY PROCEDURE" "$readme" || fail "no RETRY PROCEDURE section in $readme"
 
 export RM525FW_NO_DEFAULT_PORTS=1 RM525FW_COM1="$work/camera"
@@ -76,6 +86,8 @@ cli_pid=""
 grep -q "Camera update failed" "$work/first.out" || fail "no failure message after the cut"
 quoted "$(sed -n '/^Camera update failed/,/RETRY PROCEDURE/p' "$work/first.out")"
 kill -0 "$sim_pid" || fail "the simulator ended with the cut"
+quoted "$(grep -x 'Next: .*' "$work/first.out")"
+quoted "$(sed -n '/^Stopping after the current block/,/Press Ctrl+C again/p' "$work/first.err")"
 
 # Steps 1 to 3: the camera stays on; the same command again. The cut left
 # the camera at the update's line rate, and a pseudo-terminal cannot carry
@@ -85,6 +97,7 @@ update second || status=$?
 [ "$status" -eq 3 ] || fail "the second run ended with status $status, not 3"
 quoted "$(grep -x "Searching for .*" "$work/second.out")"
 quoted "$(sed -n '/^Camera can not be found/,/properly connected/p' "$work/second.out")"
+quoted "$(grep -x 'Why: .*' "$work/second.out")"
 
 # "When the camera is then not found": turn it off and on, the same command
 # again. The camera waits in update mode and answers at once (step 4a): no
@@ -100,6 +113,12 @@ grep -q "matches camera version" "$work/third.out" && fail "a version question a
 grep -qE "(^|[^0-9])0% Downloading firmware" "$work/third.err" || fail "the transfer did not start at 0%"
 quoted "$(grep -x "Searching for .*" "$work/third.out")"
 grep -q "^Firmware 1.06 was successfully installed" "$work/third.out" || fail "no success message"
+for first in "Camera update failed." "RETRY PROCEDURE in the ReadMe file." "Next: keep the camera" \
+    "Stopping after the current block." "keep it connected and switched on, then" \
+    "(RETRY PROCEDURE in the ReadMe). Press" "Why: a camera left" "Camera can not be found." \
+    "Searching for Quelm"; do
+    printed "$first"
+done
 
 kill -TERM "$sim_pid"
 wait "$sim_pid" || fail "the simulator failed"

@@ -37,7 +37,8 @@ kill -INT "$pid"
 status=0
 wait_exit "$pid" 60 "rm525fw-cli after Ctrl+C" || status=$?
 [ $status -eq 1 ] || fail "exit status $status after Ctrl+C, not 1"
-grep -q "Stopping: the camera is released first." "$dir/update.err" || fail "no stop notice"
+grep -q "Stopping after the current block. The camera stays in update mode" "$dir/update.err" ||
+    fail "no stop notice for the transfer"
 grep -q "Downloading firmware failed." "$dir/update.err" || fail "the transfer did not stop"
 grep -q "Camera update failed." "$dir/update.out" || fail "no failure prompt"
 grep -qF "The ReadMe file is at $(winpath "$folder/ReadMe.txt")" "$dir/update.out" ||
