@@ -35,34 +35,25 @@ constexpr char kSecondTransferring[] =
     "Keep it connected and switched on, and run the same rm525fw-cli update command again\n"
     "(RETRY PROCEDURE in the ReadMe).\n";
 
+// Both tables in the order of StopPhase.
+constexpr StopNotice kFirst[] = {Notice(kFirstNoPort), Notice(kFirstSearching),
+                                 Notice(kFirstConnected), Notice(kFirstTransferring)};
+constexpr StopNotice kSecond[] = {Notice(kSecondNoPort), Notice(kSecondSearching),
+                                  Notice(kSecondConnected), Notice(kSecondTransferring)};
+
+StopNotice FromTable(const StopNotice (&table)[4], StopPhase phase) {
+    const auto i = static_cast<size_t>(phase);
+    return i < 4 ? table[i] : table[0];
+}
+
 }  // namespace
 
 StopNotice FirstStopNotice(StopPhase phase) {
-    switch (phase) {
-        case StopPhase::Searching:
-            return Notice(kFirstSearching);
-        case StopPhase::Connected:
-            return Notice(kFirstConnected);
-        case StopPhase::Transferring:
-            return Notice(kFirstTransferring);
-        case StopPhase::NoPortOpen:
-            break;
-    }
-    return Notice(kFirstNoPort);
+    return FromTable(kFirst, phase);
 }
 
 StopNotice SecondStopNotice(StopPhase phase) {
-    switch (phase) {
-        case StopPhase::Searching:
-            return Notice(kSecondSearching);
-        case StopPhase::Connected:
-            return Notice(kSecondConnected);
-        case StopPhase::Transferring:
-            return Notice(kSecondTransferring);
-        case StopPhase::NoPortOpen:
-            break;
-    }
-    return Notice(kSecondNoPort);
+    return FromTable(kSecond, phase);
 }
 
 }  // namespace rm525::cli
