@@ -47,11 +47,12 @@ quoted() {
 # The other way round: a line the ReadMe quotes (NAME: its first words) is
 # printed, line for line, into one of the walk's outputs.
 printed() {
-    local first=$1 line
-    line=$(sed 's/^ *//; s/ *$//' "$readme" | grep -m1 -F -- "$first") ||
-        fail "the ReadMe quotes no line beginning: $first"
-    cat "$work"/*.out "$work"/*.err | sed 's/^ *//; s/ *$//' | grep -qxF -- "$line" ||
-        fail "no program printed the ReadMe's: $line"
+    local first=$1 line text outputs
+    text=$(sed 's/^ *//; s/ *$//' "$readme")
+    line=$(grep -m1 -F -- "$first" <<<"$text") || true
+    [ -n "$line" ] || fail "the ReadMe quotes no line beginning: $first"
+    outputs=$(cat "$work"/*.out "$work"/*.err | sed 's/^ *//; s/ *$//')
+    grep -qxF -- "$line" <<<"$outputs" || fail "no program printed the ReadMe's: $line"
 }
 
 grep -qx "RETRY PROCEDURE" "$readme" || fail "no RETRY PROCEDURE section in $readme"
