@@ -122,7 +122,8 @@ TEST_F(CliProgram, SigtermDuringTheTransferStopsItAndExitsOne) {
     const std::string out = ReadFile(dir_.File("cli.out"));
     EXPECT_NE(out.find("Camera update failed."), std::string::npos) << out;
     EXPECT_NE(out.find("Camera update failed. Quit and follow the\nRETRY PROCEDURE in the ReadMe "
-                       "file. \nThe ReadMe file is at " +
+                       "file. \nNext: keep the camera connected and switched on, and run the same "
+                       "rm525fw-cli update command again.\nThe ReadMe file is at " +
                        prefix + "/share/doc/rm525fw/ReadMe\n"),
               std::string::npos)
         << out;
