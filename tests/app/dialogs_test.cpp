@@ -10,13 +10,13 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "app/center_dialog.h"
-#include "app/dialog_look.h"
-#include "app/gui_front_end.h"
-#include "app/port_dialog.h"
-#include "app/prompt_dialogs.h"
-#include "app/rm525fw_view.h"
-#include "app/status_line_bar.h"
+#include "app/qt/center_dialog.h"
+#include "app/qt/dialog_look.h"
+#include "app/qt/gui_front_end.h"
+#include "app/qt/port_dialog.h"
+#include "app/qt/prompt_dialogs.h"
+#include "app/qt/rm525fw_view.h"
+#include "app/qt/status_line_bar.h"
 #include "link/clock.h"
 #include "link/serial_port.h"
 #include "workflow/prompt_text.h"
