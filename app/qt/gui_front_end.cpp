@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "app/qt/center_dialog.h"
@@ -191,11 +193,25 @@ void GuiFrontEnd::RunCameraOperation(const std::function<void()>& operation) {
 }
 
 void GuiFrontEnd::ExplainOpenFailures(const std::vector<OpenFailure>& failures) {
-    // The windows show only their fixed texts; whoever started the program
-    // from a terminal learns there why the ports would not open.
+    // Whoever started the program from a terminal learns there why the
+    // ports would not open; started from the desktop, there is no terminal
+    // to read, so the reasons come in a message box before the prompt.
+    std::string report;
     for (const OpenFailure& failure : failures) {
-        std::fprintf(stderr, "%s\n", ExplainOpenFailure(failure).c_str());
+        const std::string line = ExplainOpenFailure(failure);
+        std::fprintf(stderr, "%s\n", line.c_str());
+        report += line + "\n";
     }
+    if (failures.empty() || isatty(STDERR_FILENO)) {
+        return;
+    }
+    report += "\n\"rm525fw-cli ports\" lists the serial ports of this computer.";
+    QMessageBox box(QMessageBox::Information, kCaption, FromStd(report), QMessageBox::Ok,
+                    mainWindow_);
+    box.setObjectName(QStringLiteral("openFailures"));
+    box.setWindowRole(box.objectName());
+    ApplyDialogLook(&box, DialogFont(kDialogPoints));
+    box.exec();
 }
 
 }  // namespace rm525::gui
