@@ -20,8 +20,11 @@ namespace {
 
 constexpr wchar_t kFrameClass[] = L"CMainFrame";
 constexpr DWORD kFrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_THICKFRAME | WS_CLIPCHILDREN;
-constexpr wchar_t kBlockReason[] =
+constexpr wchar_t kTransferReason[] =
     L"The camera's firmware is being written. Stopping now would leave the camera unusable.";
+constexpr wchar_t kWaitingReason[] =
+    L"The camera update is waiting for an answer. Quit it first, so that the camera is "
+    L"released.";
 
 HBITMAP LoadBitmapResource(int id) {
     return static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id),
@@ -223,7 +226,15 @@ LRESULT CMainFrame::OnQueryEndSession() {
     // A camera half written is unusable: no logoff or shutdown while the
     // firmware goes over or a camera operation holds the line.
     if (frontEnd_ && (frontEnd_->TransferRunning() || frontEnd_->CameraOperationRunning())) {
-        ShutdownBlockReasonCreate(window_, kBlockReason);
+        ShutdownBlockReasonCreate(window_, kTransferReason);
+        return FALSE;
+    }
+    // Between operations the procedure waits in one of its dialogs, deeper
+    // on this thread's stack than this message: it cannot be wound up (the
+    // camera released, the port closed) before the session would end, so
+    // the owner is asked to answer it first.
+    if (running_) {
+        ShutdownBlockReasonCreate(window_, kWaitingReason);
         return FALSE;
     }
     ShutdownBlockReasonDestroy(window_);

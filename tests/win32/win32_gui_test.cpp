@@ -17,9 +17,11 @@
 #include "app/win32/dialog_look.h"
 #include "app/win32/gdi_painting.h"
 #include "app/win32/main_frame.h"
+#include "app/win32/operation_runner.h"
 #include "app/win32/prompt_dialogs.h"
 #include "app/win32/resource_ids.h"
 #include "app/win32/status_line_bar.h"
+#include "app/win32/win32_front_end.h"
 #include "link/clock.h"
 #include "link/serial_port.h"
 #include "workflow/status_text.h"
@@ -546,4 +548,45 @@ TEST(Win32Shell, MainWindowHasCaptionAndSizingBorderOnly) {
     EXPECT_EQ(g_pWorkflow, nullptr);
     MSG quit;
     EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+// ---- camera operations off the window thread ---------------------------------
+
+TEST(Win32Shell, OperationRunsOnAWorkerWhileTheWindowThreadServesIt) {
+    NoPorts ports;
+    StillClock clock;
+    CMainFrame frame(ports, clock);
+    ASSERT_TRUE(frame.Create());
+    const DWORD windowThread = GetCurrentThreadId();
+    DWORD operationThread = 0;
+    DWORD servedOn = 0;
+    LRESULT endSession = TRUE;
+    frame.FrontEnd()->RunCameraOperation([&] {
+        operationThread = GetCurrentThreadId();
+        // A call carried over is done on the window thread, and waited for.
+        frame.FrontEnd()->StatusChanged("carried over");
+        servedOn = frame.StatusLine()->Text() == L"carried over" ? 1 : 0;
+        // Logoff or shutdown while the camera works: refused.
+        endSession = SendMessageW(frame.hwnd(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+    });
+    EXPECT_NE(operationThread, windowThread);
+    EXPECT_EQ(servedOn, 1u);
+    EXPECT_EQ(endSession, FALSE);
+    EXPECT_FALSE(frame.FrontEnd()->CameraOperationRunning());
+    // Nothing running: the session may end.
+    EXPECT_EQ(SendMessageW(frame.hwnd(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+    SendMessageW(frame.hwnd(), WM_COMMAND, ID_APP_CLOSE, 0);
+    MSG quit;
+    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+}
+
+TEST(Win32Shell, UserInputIsToldFromTheRest) {
+    for (UINT m : {UINT{WM_KEYDOWN}, UINT{WM_SYSKEYDOWN}, UINT{WM_CHAR}, UINT{WM_LBUTTONDOWN},
+                   UINT{WM_MOUSEMOVE}, UINT{WM_MOUSEWHEEL}, UINT{WM_NCLBUTTONDOWN}}) {
+        EXPECT_TRUE(IsUserInput(MSG{nullptr, m, 0, 0, 0, {}})) << m;
+    }
+    EXPECT_TRUE(IsUserInput(MSG{nullptr, WM_SYSCOMMAND, SC_CLOSE, 0, 0, {}}));
+    for (UINT m : {UINT{WM_PAINT}, UINT{WM_TIMER}, UINT{WM_SIZE}, UINT{WM_SETCURSOR}}) {
+        EXPECT_FALSE(IsUserInput(MSG{nullptr, m, 0, 0, 0, {}})) << m;
+    }
 }

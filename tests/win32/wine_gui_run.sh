@@ -44,9 +44,11 @@ update)
     { printf 'q'; tail -c +2 "$dir/update.fw"; } >"$dir/wrong.fw"
     start_camera "$sim" --exit-after-release
     wine_prefix_start "$dir" "COM3=$camera_tty"
+    started=$(date +%s%N)
     wine_run "$program" >"$dir/program.out" 2>"$dir/program.err" &
     pid=$!
     wait_dialog 60 "port dialog"
+    echo "port dialog shown $((($(date +%s%N) - started) / 1000000)) ms after the start"
     press port-dialog Return  # OK untouched: AUTO
     wait_named Open 60 "file chooser"
     type_path "$dir/wrong.fw"
