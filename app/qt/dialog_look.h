@@ -20,15 +20,21 @@ inline constexpr int kDialogGrey = 192;
 QFont DialogFont(int pointSize);
 
 // Dialog units as the window system converts them: horizontally a quarter of
-// the font's average character width, vertically an eighth of its height.
+// the font's average character width, vertically an eighth of its height,
+// each rounded to the nearest pixel as MapDialogRect does (MulDiv).
 class DialogUnits {
 public:
     explicit DialogUnits(const QFont& font);
-    int ToX(int du) const { return du * avgCharWidth_ / 4; }
-    int ToY(int du) const { return du * charHeight_ / 8; }
+    int ToX(int du) const { return MulDiv(du, avgCharWidth_, 4); }
+    int ToY(int du) const { return MulDiv(du, charHeight_, 8); }
     QRect ToRect(int x, int y, int w, int h) const { return {ToX(x), ToY(y), ToX(w), ToY(h)}; }
 
 private:
+    // a * b / c rounded to the nearest whole number, halves away from zero.
+    static int MulDiv(int a, int b, int c) {
+        const long long p = static_cast<long long>(a) * b;
+        return static_cast<int>(p >= 0 ? (p + c / 2) / c : (p - c / 2) / c);
+    }
     int avgCharWidth_;
     int charHeight_;
 };

@@ -590,3 +590,27 @@ TEST(Win32Shell, UserInputIsToldFromTheRest) {
         EXPECT_FALSE(IsUserInput(MSG{nullptr, m, 0, 0, 0, {}})) << m;
     }
 }
+
+// ---- dialog units, as the Qt program is to convert them ------------------------
+
+// The client size in pixels of every template as the system lays it out
+// (MapDialogRect), printed as "dialog-units ID WIDTH HEIGHT" lines: the
+// facts that tests/app/dialog_units_facts.txt keeps for the Qt program's
+// own conversion to be compared with.
+TEST(Win32Dialogs, DialogUnitFacts) {
+    for (int id : {IDD_ABOUTBOX, IDD_STATUS_LINE, IDD_CONTINUE, IDD_SUCCESS, IDD_RESELECT, IDD_PORT,
+                   IDD_PROGRESS, IDD_FAILURE, IDD_NO_CAMERA}) {
+        const HWND parent = id == IDD_STATUS_LINE ? GetDesktopWindow() : nullptr;
+        const HWND dialog = CreateDialogParamW(
+            GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), parent,
+            [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+        ASSERT_NE(dialog, nullptr) << id;
+        RECT client{};
+        GetClientRect(dialog, &client);
+        RECT base{0, 0, 4, 8};
+        MapDialogRect(dialog, &base);
+        std::printf("dialog-units %d %ld %ld base %ld %ld\n", id, client.right, client.bottom,
+                    base.right, base.bottom);
+        DestroyWindow(dialog);
+    }
+}

@@ -20,3 +20,6 @@ wine_run "$1" --gtest_brief=1 >"$dir/gui_test.out" 2>&1 || {
     fail "the window tests failed under Wine"
 }
 grep -E 'PASSED|tests? ran' "$dir/gui_test.out"
+# The dialog-unit facts, for tests/app/dialog_units_facts.txt.
+grep '^dialog-units ' "$dir/gui_test.out" | tr -d '\r'
+
