@@ -56,7 +56,7 @@ wait_dialog() {
         done
         sleep 0.2
     done
-    shot "timeout-$what"
+    shot "timeout-${what// /-}"
     fail "no $what within $limit s"
 }
 wait_named() {
@@ -65,6 +65,6 @@ wait_named() {
         xdotool search --onlyvisible --name "^$title\$" >/dev/null 2>&1 && return 0
         sleep 0.2
     done
-    shot "timeout-$what"
+    shot "timeout-${what// /-}"
     fail "no $what within $limit s"
 }
