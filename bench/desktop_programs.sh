@@ -17,7 +17,7 @@ tick=$(getconf CLK_TCK)
 # sample NAME PATTERN: the last CPU ticks and VmHWM of the newest process
 # whose command line matches PATTERN, until none is left after one was seen.
 sample() {
-    local name=$1 pattern=$2 pid="" seen=0 cpu=0 hwm=0 stat
+    local name=$1 pattern=$2 pid="" seen=0 cpu=0 hwm=0 stat peak
     while :; do
         pid=$(pgrep -n -f "$pattern" || true)
         if [ -z "$pid" ]; then
@@ -28,7 +28,8 @@ sample() {
         seen=1
         if stat=$(cut -d' ' -f14,15 "/proc/$pid/stat" 2>/dev/null); then
             cpu=$((${stat% *} + ${stat#* }))
-            hwm=$(awk '/^VmHWM/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo "$hwm")
+            peak=$(awk '/^VmHWM/ {print $2}' "/proc/$pid/status" 2>/dev/null || true)
+            [ -n "$peak" ] && hwm=$peak
         fi
         sleep 0.5
     done

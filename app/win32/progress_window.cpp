@@ -26,8 +26,16 @@ void ProgressWindow::Show(int percent, const std::wstring* text) {
     if (window_ == nullptr) {
         return;
     }
-    if (text != nullptr) {
-        SetDlgItemTextW(window_, IDC_MESSAGE, text->c_str());
+    // 2048 reports carry 101 pictures: a report that changes neither the
+    // text nor the percentage would draw the same pixels again, which under
+    // Wine costs round trips to the X server each time.
+    const bool newText = text != nullptr && *text != text_;
+    if (shown_ && !newText && percent == percent_) {
+        return;
+    }
+    if (newText) {
+        text_ = *text;
+        SetDlgItemTextW(window_, IDC_MESSAGE, text_.c_str());
         UpdateWindow(GetDlgItem(window_, IDC_MESSAGE));
     }
     percent_ = percent;

@@ -29,6 +29,7 @@ private:
     HWND window_ = nullptr;
     HBITMAP digits_;
     const Placer& placer_;
+    std::wstring text_;  // what control 100 shows
     int percent_ = 0;
     bool shown_ = false;
 };
