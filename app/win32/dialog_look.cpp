@@ -1,5 +1,7 @@
 #include "app/win32/dialog_look.h"
 
+#include <commctrl.h>
+
 #include "link/win32/win32_text.h"
 #include "res/messages.h"
 #include "workflow/update_workflow.h"
@@ -7,8 +9,42 @@
 namespace rm525::wingui {
 
 namespace {
+
 int g_busyCount = 0;
+HHOOK g_boxHook = nullptr;
+
+LRESULT CALLBACK GreyBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                             UINT_PTR /*id*/, DWORD_PTR /*data*/) {
+    if (const HBRUSH brush = DialogLookBrush(message, wParam)) {
+        return reinterpret_cast<LRESULT>(brush);
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+// The message box is the system's own dialog: it is given the grey look
+// as it is created, before it first paints.
+LRESULT CALLBACK WatchBoxCreation(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+        const auto* create = reinterpret_cast<const CBT_CREATEWNDW*>(lParam);
+        const auto window = reinterpret_cast<HWND>(wParam);
+        if (create->lpcs->lpszClass == MAKEINTATOM(32770)) {
+            SetWindowSubclass(window, GreyBoxProc, 1, 0);
+        }
+    }
+    return CallNextHookEx(g_boxHook, code, wParam, lParam);
+}
+
 }  // namespace
+
+int GreyMessageBox(HWND owner, const std::wstring& text, UINT flags) {
+    g_boxHook = SetWindowsHookExW(WH_CBT, WatchBoxCreation, nullptr, GetCurrentThreadId());
+    const int result = MessageBoxW(owner, text.c_str(), Caption().c_str(), flags);
+    if (g_boxHook != nullptr) {
+        UnhookWindowsHookEx(g_boxHook);
+        g_boxHook = nullptr;
+    }
+    return result;
+}
 
 Placer WorkflowPlacer(const UpdateWorkflow* const* workflow) {
     return [workflow](HWND window) {

@@ -27,6 +27,10 @@ void CenterDialogOn(HWND window, const UpdateWorkflow& workflow);
 // WM_CTLCOLORSTATIC and WM_CTLCOLORBTN, or null for any other message.
 HBRUSH DialogLookBrush(UINT message, WPARAM wParam);
 
+// A message box of the system's, captioned with message 3 and in the grey
+// look of the program's dialogs; returns what MessageBoxW returns.
+int GreyMessageBox(HWND owner, const std::wstring& text, UINT flags);
+
 // The wait cursor while the update procedure is busy. Calls nest.
 void SetBusyCursor(bool busy);
 bool BusyCursorShown();

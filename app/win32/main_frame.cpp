@@ -71,7 +71,7 @@ bool CMainFrame::Create() {
     if (window_ == nullptr) {
         const std::wstring text =
             Wide(std::string(res::LoadMessage(res::msg::kCreateDocumentFailed)));
-        MessageBoxW(nullptr, text.c_str(), Caption().c_str(), MB_OK | MB_ICONEXCLAMATION);
+        GreyMessageBox(nullptr, text, MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
     ShowWindow(window_, SW_SHOW);

@@ -47,7 +47,7 @@ PromptResult Win32FrontEnd::RunPrompt(PromptKind kind, int16_t /*selector*/,
 
 void Win32FrontEnd::ShowErrorMessage(const std::string& text) {
     MessageBeep(MB_OK);
-    MessageBoxW(frame_, Wide(text).c_str(), Caption().c_str(), MB_OK | MB_ICONINFORMATION);
+    GreyMessageBox(frame_, Wide(text), MB_OK | MB_ICONINFORMATION);
 }
 
 void Win32FrontEnd::StatusChanged(const std::string& text) {
@@ -112,8 +112,7 @@ void Win32FrontEnd::ExplainOpenFailures(const std::vector<OpenFailure>& failures
     if (failures.empty()) {
         return;
     }
-    MessageBoxW(frame_, Wide(OpenFailureReport(failures)).c_str(), Caption().c_str(),
-                MB_OK | MB_ICONINFORMATION);
+    GreyMessageBox(frame_, Wide(OpenFailureReport(failures)), MB_OK | MB_ICONINFORMATION);
 }
 
 }  // namespace rm525::wingui
