@@ -1,12 +1,11 @@
 #include "res/messages.h"
 
 #include <array>
-#include <utility>
 
 namespace rm525::res {
 namespace {
 
-constexpr std::array<std::pair<int, std::string_view>, 16> kMessages = {{
+constexpr std::array<Message, 17> kMessages = {{
     {msg::kDocumentTemplate,
      "Quelm RM520/RM525 Zoom Camera Update Software\nRm525fw\nRm525fw Document\n\n\n"
      "Rm525fw.Document\nRm525fw Document"},
@@ -32,9 +31,14 @@ constexpr std::array<std::pair<int, std::string_view>, 16> kMessages = {{
      "Firmware %c.%c%c was successfully installed in your Quelm Vivid Imagework RM520/RM525 "
      "Zoom Camera!"},
     {msg::kSearching, "Searching for Quelm Vivid Imagework RM520/RM525 Zoom Camera ..."},
+    {msg::kCreateDocumentFailed, "Failed to create empty document."},
 }};
 
 }  // namespace
+
+std::span<const Message> AllMessages() {
+    return kMessages;
+}
 
 std::string_view LoadMessage(int id) {
     for (const auto& [number, text] : kMessages) {

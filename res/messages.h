@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string_view>
 
 // The program's message table: every text the user sees, addressed by number,
@@ -24,7 +25,16 @@ constexpr int kFirmwareVersionLabel = 19;
 constexpr int kWrongFile = 20;
 constexpr int kSuccessFormat = 21;  // three "%c": file version characters 2, 3 and 4
 constexpr int kSearching = 22;
+constexpr int kCreateDocumentFailed = 61700;  // the main window could not be made
 }  // namespace msg
+
+struct Message {
+    int id;
+    std::string_view text;
+};
+
+// The whole table, in the order of the numbers.
+std::span<const Message> AllMessages();
 
 // The text of message `id`; empty for a number the table does not hold.
 std::string_view LoadMessage(int id);

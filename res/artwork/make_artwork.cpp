@@ -1,12 +1,14 @@
 // Draws the program's own pictures: the camera photograph behind the main
 // window, the strip of figures that the progress bar combines into its
-// percentage, and the application icon. Run at build time:
+// percentage, and the application icon (as pictures and as a Windows
+// icon file). Run at build time:
 //     rm525-make-artwork OUTPUT_DIR
 // Only QImage and QPainter on shapes are used (no fonts), so the pictures come
 // out the same on every machine.
 
 #include <QColor>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -15,8 +17,10 @@
 #include <QString>
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -29,6 +33,7 @@ constexpr int kFigureWidth = 8;
 constexpr int kPercentColumn = 80;
 constexpr int kPercentWidth = 12;
 constexpr QRgb kGlyphColour = qRgb(255, 255, 0);
+constexpr int kGlyphIndex = 11;  // yellow in the sixteen colours below
 
 // The figures 0 to 9, eight columns by ten rows each ('#' is lit).
 // clang-format off
@@ -178,22 +183,24 @@ bool PutGlyph(QImage& strip, int left, int width,
         }
         for (int x = 0; x < width; ++x) {
             if (rows[y][x] == '#') {
-                strip.setPixel(left + x, y, 1);
+                strip.setPixel(left + x, y, kGlyphIndex);
             }
         }
     }
     return true;
 }
 
-// The sixteen colours of the strip's palette: the classic sixteen, of which
-// the strip uses black (0) and yellow (1, moved to the front for clarity).
+// The standard sixteen colours, in the system palette's order; the strip
+// uses black (0) and yellow (11).
+constexpr std::array<QRgb, 16> kSixteenColours = {
+    qRgb(0, 0, 0),       qRgb(128, 0, 0),   qRgb(0, 128, 0),   qRgb(128, 128, 0),
+    qRgb(0, 0, 128),     qRgb(128, 0, 128), qRgb(0, 128, 128), qRgb(192, 192, 192),
+    qRgb(128, 128, 128), qRgb(255, 0, 0),   qRgb(0, 255, 0),   kGlyphColour,
+    qRgb(0, 0, 255),     qRgb(255, 0, 255), qRgb(0, 255, 255), qRgb(255, 255, 255)};
+
 QImage MakeDigitStrip() {
     QImage strip(kStripWidth, kStripHeight, QImage::Format_Indexed8);
-    strip.setColorTable({qRgb(0, 0, 0), kGlyphColour, qRgb(128, 0, 0), qRgb(0, 128, 0),
-                         qRgb(128, 128, 0), qRgb(0, 0, 128), qRgb(128, 0, 128), qRgb(0, 128, 128),
-                         qRgb(192, 192, 192), qRgb(128, 128, 128), qRgb(255, 0, 0), qRgb(0, 255, 0),
-                         qRgb(0, 0, 255), qRgb(255, 0, 255), qRgb(0, 255, 255),
-                         qRgb(255, 255, 255)});
+    strip.setColorTable(QList<QRgb>(kSixteenColours.begin(), kSixteenColours.end()));
     strip.fill(0);
     for (int n = 0; n < 10; ++n) {
         if (!PutGlyph(strip, n * kFigureWidth, kFigureWidth, kFigures[n])) {
@@ -352,6 +359,112 @@ QImage MakeIcon(int size) {
     return img;
 }
 
+void PutLE(std::vector<uint8_t>& out, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    }
+}
+
+// A BITMAPINFOHEADER for a bottom-up picture; `rows` is the height given,
+// which an icon doubles for its mask.
+void PutInfoHeader(std::vector<uint8_t>& out, int width, int rows, int bits, uint32_t imageBytes,
+                   uint32_t colours) {
+    PutLE(out, 40, 4);
+    PutLE(out, static_cast<uint32_t>(width), 4);
+    PutLE(out, static_cast<uint32_t>(rows), 4);
+    PutLE(out, 1, 2);  // planes
+    PutLE(out, static_cast<uint32_t>(bits), 2);
+    PutLE(out, 0, 4);  // BI_RGB, uncompressed
+    PutLE(out, imageBytes, 4);
+    PutLE(out, 2835, 4);  // 72 dots per inch
+    PutLE(out, 2835, 4);
+    PutLE(out, colours, 4);
+    PutLE(out, 0, 4);
+}
+
+// Qt writes indexed pictures with eight bits a pixel only: the strip is
+// written here as the four-bit, sixteen-colour bitmap it is.
+std::vector<uint8_t> FourBitBmp(const QImage& img) {
+    const int rowBytes = ((img.width() * 4 + 31) / 32) * 4;
+    const uint32_t imageBytes = static_cast<uint32_t>(rowBytes * img.height());
+    const uint32_t offset = 14 + 40 + 16 * 4;
+    std::vector<uint8_t> out;
+    out.push_back('B');
+    out.push_back('M');
+    PutLE(out, offset + imageBytes, 4);
+    PutLE(out, 0, 4);
+    PutLE(out, offset, 4);
+    PutInfoHeader(out, img.width(), img.height(), 4, imageBytes, 16);
+    for (int i = 0; i < 16; ++i) {
+        const QRgb c = i < img.colorCount() ? img.color(i) : qRgb(0, 0, 0);
+        out.push_back(static_cast<uint8_t>(qBlue(c)));
+        out.push_back(static_cast<uint8_t>(qGreen(c)));
+        out.push_back(static_cast<uint8_t>(qRed(c)));
+        out.push_back(0);
+    }
+    for (int y = img.height() - 1; y >= 0; --y) {
+        std::vector<uint8_t> row(static_cast<size_t>(rowBytes), 0);
+        for (int x = 0; x < img.width(); ++x) {
+            const auto index = static_cast<uint8_t>(img.pixelIndex(x, y) & 0x0f);
+            row[static_cast<size_t>(x / 2)] |=
+                (x % 2 == 0) ? static_cast<uint8_t>(index << 4) : index;
+        }
+        out.insert(out.end(), row.begin(), row.end());
+    }
+    return out;
+}
+
+// A Windows icon file with 32-bit pictures of each size (colour with alpha,
+// then the all-clear mask that such pictures still carry).
+std::vector<uint8_t> IconFile(const std::vector<int>& sizes) {
+    std::vector<std::vector<uint8_t>> images;
+    for (int size : sizes) {
+        const QImage img = MakeIcon(size).convertToFormat(QImage::Format_ARGB32);
+        const int maskRow = ((size + 31) / 32) * 4;
+        std::vector<uint8_t> dib;
+        PutInfoHeader(dib, size, 2 * size, 32,
+                      static_cast<uint32_t>(size * size * 4 + maskRow * size), 0);
+        for (int y = size - 1; y >= 0; --y) {
+            for (int x = 0; x < size; ++x) {
+                PutLE(dib, img.pixel(x, y), 4);  // BGRA in memory order
+            }
+        }
+        dib.insert(dib.end(), static_cast<size_t>(maskRow * size), 0);
+        images.push_back(std::move(dib));
+    }
+    std::vector<uint8_t> out;
+    PutLE(out, 0, 2);
+    PutLE(out, 1, 2);  // an icon
+    PutLE(out, static_cast<uint32_t>(sizes.size()), 2);
+    uint32_t offset = static_cast<uint32_t>(6 + 16 * sizes.size());
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        out.push_back(static_cast<uint8_t>(sizes[i] % 256));
+        out.push_back(static_cast<uint8_t>(sizes[i] % 256));
+        out.push_back(0);  // no palette
+        out.push_back(0);
+        PutLE(out, 1, 2);   // planes
+        PutLE(out, 32, 2);  // bits
+        PutLE(out, static_cast<uint32_t>(images[i].size()), 4);
+        PutLE(out, offset, 4);
+        offset += static_cast<uint32_t>(images[i].size());
+    }
+    for (const auto& image : images) {
+        out.insert(out.end(), image.begin(), image.end());
+    }
+    return out;
+}
+
+bool SaveBytes(const std::vector<uint8_t>& bytes, const QDir& dir, const char* name) {
+    QFile file(dir.filePath(QString::fromLatin1(name)));
+    if (bytes.empty() || !file.open(QIODevice::WriteOnly) ||
+        file.write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
+        std::fprintf(stderr, "make_artwork: cannot write %s\n", name);
+        return false;
+    }
+    return true;
+}
+
 bool Save(const QImage& img, const QDir& dir, const char* name) {
     if (img.isNull() || !img.save(dir.filePath(QString::fromLatin1(name)))) {
         std::fprintf(stderr, "make_artwork: cannot write %s\n", name);
@@ -372,9 +485,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "make_artwork: cannot create %s\n", argv[1]);
         return 1;
     }
-    const bool ok =
-        Save(MakeCameraPicture(), dir, "camera.bmp") && Save(MakeDigitStrip(), dir, "digits.bmp") &&
-        Save(MakeIcon(256), dir, "rm525fw-256.png") && Save(MakeIcon(48), dir, "rm525fw-48.png") &&
-        Save(MakeIcon(32), dir, "rm525fw-32.png");
+    const bool ok = Save(MakeCameraPicture(), dir, "camera.bmp") &&
+                    SaveBytes(FourBitBmp(MakeDigitStrip()), dir, "digits.bmp") &&
+                    SaveBytes(IconFile({16, 32, 48}), dir, "rm525fw.ico") &&
+                    Save(MakeIcon(256), dir, "rm525fw-256.png") &&
+                    Save(MakeIcon(48), dir, "rm525fw-48.png") &&
+                    Save(MakeIcon(32), dir, "rm525fw-32.png");
     return ok ? 0 : 1;
 }

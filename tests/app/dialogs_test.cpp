@@ -10,13 +10,15 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "app/center_dialog.h"
-#include "app/dialog_look.h"
-#include "app/gui_front_end.h"
-#include "app/port_dialog.h"
-#include "app/prompt_dialogs.h"
-#include "app/rm525fw_view.h"
-#include "app/status_line_bar.h"
+#include <map>
+
+#include "app/qt/center_dialog.h"
+#include "app/qt/dialog_look.h"
+#include "app/qt/gui_front_end.h"
+#include "app/qt/port_dialog.h"
+#include "app/qt/prompt_dialogs.h"
+#include "app/qt/rm525fw_view.h"
+#include "app/qt/status_line_bar.h"
 #include "link/clock.h"
 #include "link/serial_port.h"
 #include "workflow/prompt_text.h"
@@ -140,6 +142,7 @@ private slots:
     void portDialogGivesTheChosenPort();
     void portDialogQuitAndEscapeLeaveTheStatusAlone();
     void dialogsAreSizedInDialogUnits();
+    void dialogUnitsAreTheWindowsOnes();
     void dialogsOpenCentredOnTheViewSize();
 };
 
@@ -393,6 +396,37 @@ void DialogsTest::dialogsOpenCentredOnTheViewSize() {
                        }),
              kIdOk);
     CenterDialog(nullptr, workflow);  // ignored
+}
+
+// What MapDialogRect gives under Wine for the same templates (written by the
+// Windows build's wine_gui_windows test): the same fonts, base units and
+// pixel sizes here.
+void DialogsTest::dialogUnitsAreTheWindowsOnes() {
+    struct Template {
+        int points, width, height;
+    };
+    const std::map<int, Template> templates = {
+        {100, {9, 217, 47}}, {102, {8, 300, 14}},  {103, {9, 159, 61}},
+        {104, {9, 185, 67}}, {105, {9, 185, 53}},  {107, {9, 154, 111}},
+        {108, {8, 213, 42}}, {1538, {9, 185, 67}}, {1539, {9, 206, 68}}};
+    QFile facts(QStringLiteral(RM525FW_DIALOG_UNITS_FACTS));
+    QVERIFY(facts.open(QIODevice::ReadOnly | QIODevice::Text));
+    int compared = 0;
+    while (!facts.atEnd()) {
+        const QStringList f = QString::fromUtf8(facts.readLine()).simplified().split(u' ');
+        if (f.size() != 7 || f[0] != QStringLiteral("dialog-units")) {
+            continue;
+        }
+        const auto it = templates.find(f[1].toInt());
+        QVERIFY2(it != templates.end(), qPrintable(f[1]));
+        const DialogUnits du(DialogFont(it->second.points));
+        QCOMPARE(du.ToX(4), f[5].toInt());
+        QCOMPARE(du.ToY(8), f[6].toInt());
+        QCOMPARE(QSize(du.ToX(it->second.width), du.ToY(it->second.height)),
+                 QSize(f[2].toInt(), f[3].toInt()));
+        ++compared;
+    }
+    QCOMPARE(compared, int(templates.size()));
 }
 
 QTEST_MAIN(DialogsTest)

@@ -21,11 +21,11 @@
 #include <functional>
 #include <thread>
 
-#include "app/gui_front_end.h"
-#include "app/main_frame.h"
-#include "app/rm525fw_app.h"
-#include "app/rm525fw_view.h"
-#include "app/status_line_bar.h"
+#include "app/qt/gui_front_end.h"
+#include "app/qt/main_frame.h"
+#include "app/qt/rm525fw_app.h"
+#include "app/qt/rm525fw_view.h"
+#include "app/qt/status_line_bar.h"
 #include "sim/camera_setup.h"
 #include "sim/simulated_port.h"
 #include "sim/virtual_clock.h"

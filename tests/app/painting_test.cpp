@@ -6,13 +6,13 @@
 #include <QPainter>
 #include <QtTest>
 
-#include "app/artwork.h"
-#include "app/background_painting.h"
-#include "app/gui_front_end.h"
-#include "app/progress_dialog.h"
-#include "app/progress_painting.h"
-#include "app/rm525fw_view.h"
-#include "app/status_line_bar.h"
+#include "app/qt/artwork.h"
+#include "app/qt/background_painting.h"
+#include "app/qt/gui_front_end.h"
+#include "app/qt/progress_dialog.h"
+#include "app/qt/progress_painting.h"
+#include "app/qt/rm525fw_view.h"
+#include "app/qt/status_line_bar.h"
 #include "link/clock.h"
 #include "link/serial_port.h"
 #include "workflow/status_text.h"

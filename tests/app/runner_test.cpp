@@ -12,12 +12,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/camera_operation_runner.h"
-#include "app/event_thread_call.h"
-#include "app/gui_front_end.h"
-#include "app/progress_dialog.h"
-#include "app/rm525fw_view.h"
-#include "app/status_line_bar.h"
+#include "app/qt/camera_operation_runner.h"
+#include "app/qt/event_thread_call.h"
+#include "app/qt/gui_front_end.h"
+#include "app/qt/progress_dialog.h"
+#include "app/qt/rm525fw_view.h"
+#include "app/qt/status_line_bar.h"
 
 using namespace rm525::gui;
 

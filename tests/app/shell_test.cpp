@@ -8,11 +8,11 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "app/display_platform.h"
-#include "app/main_frame.h"
-#include "app/rm525fw_app.h"
-#include "app/rm525fw_view.h"
-#include "app/status_line_bar.h"
+#include "app/qt/display_platform.h"
+#include "app/qt/main_frame.h"
+#include "app/qt/rm525fw_app.h"
+#include "app/qt/rm525fw_view.h"
+#include "app/qt/status_line_bar.h"
 #include "sim/simulated_port.h"
 #include "sim/virtual_clock.h"
 

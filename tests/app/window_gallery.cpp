@@ -13,12 +13,12 @@
 #include <cstdio>
 #include <functional>
 
-#include "app/about_dialog.h"
-#include "app/artwork.h"
-#include "app/dialog_look.h"
-#include "app/port_dialog.h"
-#include "app/progress_dialog.h"
-#include "app/prompt_dialogs.h"
+#include "app/qt/about_dialog.h"
+#include "app/qt/artwork.h"
+#include "app/qt/dialog_look.h"
+#include "app/qt/port_dialog.h"
+#include "app/qt/progress_dialog.h"
+#include "app/qt/prompt_dialogs.h"
 #include "res/messages.h"
 #include "workflow/prompt_text.h"
 

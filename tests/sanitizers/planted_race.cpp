@@ -20,7 +20,7 @@
 #include <cstring>
 #include <thread>
 
-#include "app/event_thread_call.h"
+#include "app/qt/event_thread_call.h"
 
 namespace {
 

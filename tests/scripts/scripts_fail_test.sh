@@ -80,9 +80,11 @@ expect fails "scripts/fuzz, compile error" "$t/scripts/fuzz" 1
 t=$(tree fuzz "add_executable(not_a_fuzzer main.cpp)")
 expect fails "scripts/fuzz, no fuzzer built" "$t/scripts/fuzz" 1
 
-# scripts/windows cross-builds build/win after the simulator for this machine
-# (build/ci); the planted fault is in a program only the cross build makes.
+# scripts/windows cross-builds build/win after the simulator and the
+# resource tools for this machine (build/ci); the planted fault is in a
+# program only the cross build makes.
 t=$(tree windows "add_executable(rm525cam-sim main.cpp)" \
+    "add_executable(rm525-make-string-table main.cpp)" "add_executable(rm525-make-artwork main.cpp)" \
     "if(WIN32)" "  add_executable(win_only win.cpp)" \
     "  add_test(NAME win_test COMMAND \${CMAKE_COMMAND} -E true)" "endif()")
 cp "$src/scripts/setup" "$t/scripts/"
