@@ -82,6 +82,13 @@ TEST_F(ProtocolTest, CommandAnswers) {
     Script(*line, {{0x77}, {0x77}, {0x77}});
     EXPECT_EQ(link.SendCommand(), 7u);  // stray answers use up the three attempts
     EXPECT_EQ(line->Writes().size(), 3u);
+
+    // A port that failed is final too: sending the frame again cannot help.
+    line->events.clear();
+    line->failReads = true;
+    Script(*line, {{0x77}, {0x77}, {0x77}});
+    EXPECT_EQ(link.SendCommand(), 8u);
+    EXPECT_EQ(line->Writes().size(), 1u);
 }
 
 TEST_F(ProtocolTest, BusyAnswersPauseHalfASecondAndRunOutOfAttempts) {

@@ -232,6 +232,18 @@ TEST_F(CameraModelTest, WriteBlockStoresGoodPacketsAndAsksAgainForBadOnes) {
     // Block numbers past the flash are refused.
     host_->SendFrame(p::kCmdWriteBlock, p::kBlockCount);
     EXPECT_EQ(host_->ReadAnswer(), p::kNak);
+
+    // Flash programming only clears bits: the block written again over an
+    // area not prepared holds the AND of both, as a real camera's would.
+    const Bytes second = Pattern(9);
+    EXPECT_EQ(WriteBlock(0x0102, second, &done), p::kPacketOk);
+    const auto anded = camera.FlashBlock(0x0102);
+    int differs = 0;
+    for (size_t i = 0; i < second.size(); ++i) {
+        ASSERT_EQ(anded[i], data[i] & second[i]) << "byte " << i;
+        differs += anded[i] != second[i];
+    }
+    EXPECT_GT(differs, 0);
 }
 
 TEST_F(CameraModelTest, FlashCommandsNeedUpdateMode) {

@@ -312,14 +312,31 @@ TEST_F(RunRoads, StopDuringTheTransferEndsAfterTheCurrentBlockAsAFailure) {
     EXPECT_FALSE(camera.Verified());
 }
 
-TEST_F(RunRoads, StopBeforeTheTransferTakesTheGiveUpRoad) {
-    sim::CameraModel& camera = Camera();
-    Choose(File("a.fw"));
-    fe_.stopBeforeFile = true;
-    RunAt();
-    EXPECT_EQ(wf_.LastOutcome(), RunOutcome::Interrupted);
-    EXPECT_TRUE(fe_.prompts.empty());
-    ExpectReleased(camera);
+// A stop is asked for before each file choice and once more before the
+// transfer: either way the camera is released and nothing is written.
+class StopRoads : public RunRoads {
+protected:
+    void RunStoppedAtAsk(int ask) {
+        sim::CameraModel& camera = Camera();
+        Choose(File("a.fw"));
+        fe_.stopFromAsk = ask;
+        RunAt();
+        EXPECT_EQ(wf_.LastOutcome(), RunOutcome::Interrupted);
+        EXPECT_EQ(fe_.stopAsks, ask + 1);
+        EXPECT_EQ(fe_.files.size(), ask == 0 ? 1u : 0u);  // 1: the chooser was not opened
+        EXPECT_TRUE(fe_.prompts.empty());
+        EXPECT_TRUE(fe_.progress.empty());
+        EXPECT_EQ(camera.BlocksWritten(), 0);
+        ExpectReleased(camera);
+    }
+};
+
+TEST_F(StopRoads, BeforeTheFileChoice) {
+    RunStoppedAtAsk(0);
+}
+
+TEST_F(StopRoads, BeforeTheTransfer) {
+    RunStoppedAtAsk(1);
 }
 
 TEST_F(RunRoads, FileErrorsAreToldByTheFileOperationsAndGiveUp) {

@@ -30,9 +30,9 @@ public:
     std::deque<std::pair<int16_t, std::string>> files;
     // Answers to the Continue and Reselect prompts in turn; Quit once used up.
     std::deque<PromptResult> answers;
-    int stopAtPercent = -1;       // ShowProgress answers false from this percent on
-    int stopAtPhase = -1;         // ShowProgress answers false in this phase
-    bool stopBeforeFile = false;  // StopRequested from the start
+    int stopAtPercent = -1;  // ShowProgress answers false from this percent on
+    int stopAtPhase = -1;    // ShowProgress answers false in this phase
+    int stopFromAsk = -1;    // StopRequested answers true from this ask on (0: the first)
     std::function<void(const ShownPrompt&)> onPrompt;  // called as each prompt is shown
 
     // ---- what happened -----------------------------------------------------
@@ -45,6 +45,7 @@ public:
     int busyDepth = 0;
     int busyLowest = 0;
     int progressCloses = 0;
+    int stopAsks = 0;
 
     bool ChoosePort(UpdateWorkflow&, int16_t* chosen) override {
         calls.push_back("ChoosePort");
@@ -101,7 +102,7 @@ public:
         busyLowest = std::min(busyLowest, busyDepth);
     }
     void Repaint() override { calls.push_back("Repaint"); }
-    bool StopRequested() override { return stopBeforeFile; }
+    bool StopRequested() override { return stopFromAsk >= 0 && stopAsks++ >= stopFromAsk; }
     void ExplainOpenFailures(const std::vector<OpenFailure>& failures) override {
         calls.push_back("ExplainOpenFailures");
         explained = failures;
