@@ -15,6 +15,9 @@ HANDLE g_mainThread = nullptr;
 std::atomic<HWND> g_window{nullptr};
 std::atomic<bool> g_transferRunning{false};
 constexpr wchar_t kSessionWindowClass[] = L"rm525fw-cli session end";
+// Asks the session window to withdraw its reason: only the thread that made
+// a window may change the reason Windows shows for it.
+constexpr UINT kWithdrawBlockReason = WM_APP + 1;
 
 constexpr wchar_t kBlockReason[] =
     L"The camera's firmware is being written. Stopping now would leave the camera unusable.";
@@ -36,6 +39,9 @@ LRESULT CALLBACK OnSessionMessage(HWND window, UINT message, WPARAM wParam, LPAR
                 g_request->hungUp.store(true);
             }
             return TRUE;
+        case kWithdrawBlockReason:
+            ShutdownBlockReasonDestroy(window);
+            return 0;
         case WM_ENDSESSION:
             // The session ends after this returns: the release comes first.
             if (wParam != FALSE)
@@ -104,7 +110,7 @@ void GuardTransfer(bool running, std::ostream& err) {
     if (running && GetConsoleWindow() != nullptr)
         err << kKeepOpen << std::flush;
     if (!running && window != nullptr)
-        ShutdownBlockReasonDestroy(window);
+        PostMessageW(window, kWithdrawBlockReason, 0, 0);
 }
 
 }  // namespace rm525::cli
