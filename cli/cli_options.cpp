@@ -10,13 +10,20 @@ namespace rm525::cli {
 
 namespace {
 
-constexpr OptionSpec kUpdatePort{"--port", ValueKind::Port, "PORT",
-                                 "AUTO (try COM1..COM9 in turn), COM1..COM9, or a serial device "
-                                 "path such as /dev/ttyUSB0; asked for at a terminal when not "
-                                 "given"};
-constexpr OptionSpec kInfoPort{"--port", ValueKind::Port, "PORT",
-                               "AUTO (the default: try COM1..COM9 in turn), COM1..COM9, or a "
-                               "serial device path such as /dev/ttyUSB0"};
+// The ports each system names: AUTO still searches COM1..COM9 on both.
+constexpr bool kWindowsPorts = kHostPortSystem == PortSystem::Windows;
+constexpr const char* kUpdatePortHelp =
+    kWindowsPorts ? "AUTO (try COM1..COM9 in turn), COMn for any port the system has, or "
+                    "\\\\.\\COMn; asked for at a terminal when not given"
+                  : "AUTO (try COM1..COM9 in turn), COM1..COM9, or a serial device "
+                    "path such as /dev/ttyUSB0; asked for at a terminal when not given";
+constexpr const char* kInfoPortHelp =
+    kWindowsPorts ? "AUTO (the default: try COM1..COM9 in turn), COMn for any port the "
+                    "system has, or \\\\.\\COMn"
+                  : "AUTO (the default: try COM1..COM9 in turn), COM1..COM9, or a "
+                    "serial device path such as /dev/ttyUSB0";
+constexpr OptionSpec kUpdatePort{"--port", ValueKind::Port, "PORT", kUpdatePortHelp};
+constexpr OptionSpec kInfoPort{"--port", ValueKind::Port, "PORT", kInfoPortHelp};
 constexpr OptionSpec kTrace{"--trace", ValueKind::File, "FILE",
                             "write every byte on the line to FILE, with a time stamp and its "
                             "direction ('>' to the camera, '<' from it)"};

@@ -8,6 +8,7 @@
 #include <ostream>
 #include <thread>
 
+#include "cli/cli_options.h"
 #include "cli/file_problem.h"
 #include "cli/sha256.h"
 #include "cli/terminal_text.h"
@@ -107,7 +108,9 @@ bool TerminalFrontEnd::ChoosePort(UpdateWorkflow& workflow, int16_t* port) {
     workflow.SetStatus(status_kind::kSelectPort);
     for (;;) {
         const auto answer =
-            Ask("Port (AUTO, COM1..COM9 or a device path; empty for AUTO, q to quit): ");
+            Ask(kHostPortSystem == PortSystem::Windows
+                    ? "Port (AUTO, COMn or \\\\.\\COMn; empty for AUTO, q to quit): "
+                    : "Port (AUTO, COM1..COM9 or a device path; empty for AUTO, q to quit): ");
         if (!answer)
             return false;
         const std::string word = Lower(*answer);
