@@ -17,8 +17,9 @@ constexpr int kLineStep = 10;  // percent between two lines when there is no bar
 // What one block costs on the line, known before any has gone: the camera
 // takes no frame sooner than 100 ms after it completed the last command, and
 // a block moves its frame, the acceptance, the packet, the packet's answer
-// and the completion, ten bits a byte at 38400 bit/s. The measured pace
-// counts once the blocks have shown it, where the line is slower still.
+// and the completion, ten bits a byte at 38400 bit/s. Once the blocks have
+// shown their own pace, that counts instead: a slower line, or a
+// pseudo-terminal that hands the host's bytes over at once.
 constexpr double kFrameGapMs = 100;
 constexpr int kBytesPerBlock = protocol::kFrameSize + 1 + protocol::kPacketSize + 1 + 1;
 constexpr double kBlockMs = kFrameGapMs + kBytesPerBlock * 10 * 1000.0 / protocol::kHostBaud[3];
@@ -30,8 +31,8 @@ double ProgressPrinter::ElapsedSeconds() const {
 }
 
 // "0:42 elapsed, 2:27 left": the blocks still to go, at the line's own pace
-// per block or at the pace measured since the first block, whichever is
-// slower. The preparation before the first block is not counted: it takes
+// per block until a few have been timed, then at the pace measured since
+// the first block. The preparation before the first block is not counted: it takes
 // as long as the camera needs, and once.
 std::string ProgressPrinter::Times(int phase, int percent) const {
     if (phase >= 2)
@@ -43,7 +44,7 @@ std::string ProgressPrinter::Times(int phase, int percent) const {
         if (firstBlockPercent_ >= 0 && percent - firstBlockPercent_ >= kMeasuredFromPercent) {
             const double measured = static_cast<uint32_t>(percentStartMs_ - firstBlockMs_) /
                                     1000.0 / (percent - firstBlockPercent_);
-            secondsPerPercent = std::max(secondsPerPercent, measured);
+            secondsPerPercent = measured;
         }
         // Percents are whole: the time since this one was reached is gone.
         const double inPercent = static_cast<uint32_t>(clock_.NowMs() - percentStartMs_) / 1000.0;

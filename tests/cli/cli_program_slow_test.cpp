@@ -15,10 +15,15 @@ TEST_F(CliProgram, UpdateInstallsTheFirmwareAndExitsZero) {
     const CliRun run = RunCli(
         {"update", "--port", "COM1", "--file", file, "--yes", "--trace", dir_.File("wire.trace")});
     EXPECT_EQ(run.status, 0) << run.out << run.err;
-    EXPECT_NE(run.err.find("Searching for Quelm Vivid Imagework RM520/RM525 Zoom Camera ...\n"
-                           "Camera found on COM1 (" +
-                           Camera() + ").\nCamera ID: "),
-              std::string::npos)
+    // The search says what it does on the port before the camera is found.
+    const std::string port = "COM1 (" + Camera() + ")";
+    EXPECT_NE(
+        run.err.find("Searching for Quelm Vivid Imagework RM520/RM525 Zoom Camera ...\n" + port +
+                     ": no answer in update mode at 9600 bit/s; reading the camera's "
+                     "status\n" +
+                     port + ": camera read; switching it into update mode\nCamera found on " +
+                     port + ".\nCamera ID: "),
+        std::string::npos)
         << run.err;
     EXPECT_NE(run.err.find("Firmware Version: 1.05\n"), std::string::npos);
     EXPECT_EQ(run.out.rfind("Firmware 1.06 was successfully installed", 0), 0u) << run.out;
