@@ -579,28 +579,27 @@ TEST(ProgressPrinter, ShowsElapsedAndTimeLeftAndEndsWithBytesTimeAndRate) {
               "100% Downloading firmware completed.\n"
               "Wrote 524288 bytes in 200.0 s (2621 bytes/s).\n");
 
-    std::ostringstream bar;
-    ProgressPrinter drawn(bar, true, clock, 524288);
-    drawn.Show(0, 0, "Downloading firmware ...");
-    drawn.Show(1, 50, "Downloading firmware ...");
-    clock.Advance(60000);
+    // The bar at 60 % after the blocks from 50 % took `tenPercentMs`.
+    auto barAt60 = [&clock](uint32_t tenPercentMs) {
+        std::ostringstream bar;
+        ProgressPrinter drawn(bar, true, clock, 524288);
+        drawn.Show(0, 0, "Downloading firmware ...");
+        drawn.Show(1, 50, "Downloading firmware ...");
+        clock.Advance(tenPercentMs);
+        drawn.Show(1, 60, "Downloading firmware ...");
+        return bar.str();
+    };
     // A line slower than the protocol's pace: 6 s a percent measured.
-    drawn.Show(1, 60, "Downloading firmware ...");
-    EXPECT_NE(bar.str().find("60% Downloading firmware ...  1:00 elapsed, 4:00 left\x1b[K"),
+    const std::string slow = barAt60(60000);
+    EXPECT_NE(slow.find("60% Downloading firmware ...  1:00 elapsed, 4:00 left\x1b[K"),
               std::string::npos)
-        << bar.str();
-
+        << slow;
     // A pseudo-terminal hands the host's bytes over at once, so its blocks
     // go faster than the line's: once measured, their pace counts too.
-    std::ostringstream quick;
-    ProgressPrinter fast(quick, true, clock, 524288);
-    fast.Show(0, 0, "Downloading firmware ...");
-    fast.Show(1, 50, "Downloading firmware ...");
-    clock.Advance(10000);
-    fast.Show(1, 60, "Downloading firmware ...");
-    EXPECT_NE(quick.str().find("60% Downloading firmware ...  0:10 elapsed, 0:40 left\x1b[K"),
+    const std::string quick = barAt60(10000);
+    EXPECT_NE(quick.find("60% Downloading firmware ...  0:10 elapsed, 0:40 left\x1b[K"),
               std::string::npos)
-        << quick.str();
+        << quick;
 
     // A console that shows the sequences as text: blanks over the longer line.
     std::ostringstream plain;
