@@ -23,6 +23,19 @@ mkfifo "$dir/next"
 wine_run "$exe" <"$dir/next" >"$dir/names" 2>"$dir/gallery.err" &
 pid=$!
 exec 8>"$dir/next"
+# The active window once the window manager has framed it (empty if none
+# is within 5 s: the picture is then cut from the screen).
+framed_active_window() {
+    local id
+    for _ in $(seq 50); do
+        id=$(xdotool getactivewindow 2>/dev/null || true)
+        if [ -n "$id" ] && xprop -id "$id" _NET_FRAME_EXTENTS 2>/dev/null | grep -q '='; then
+            echo "$id"
+            return
+        fi
+        sleep 0.1
+    done
+}
 count=0
 while [ "$count" -lt 12 ]; do
     for _ in $(seq 100); do
@@ -31,8 +44,7 @@ while [ "$count" -lt 12 ]; do
     done
     name=$(sed -n "$((count + 1))p" "$dir/names" | tr -d '\r')
     [ -n "$name" ] || fail "window $((count + 1)) was not shown"
-    sleep 0.5  # the window manager frames it
-    id=$(xdotool getactivewindow 2>/dev/null || true)
+    id=$(framed_active_window)
     if [ -n "$id" ]; then
         import -frame -window "$id" "$out/$name.png"
     else
