@@ -99,16 +99,9 @@ bool KeepBusyCursor(UINT message) {
     return true;
 }
 
-std::wstring Wide(const std::string& utf8) {
-    return win32::Widen(utf8);
-}
-
-std::string Utf8(const std::wstring& wide) {
-    return win32::Narrow(wide);
-}
-
 const std::wstring& Caption() {
-    static const std::wstring caption = Wide(std::string(res::LoadMessage(res::msg::kCaption)));
+    static const std::wstring caption =
+        win32::Widen(std::string(res::LoadMessage(res::msg::kCaption)));
     return caption;
 }
 

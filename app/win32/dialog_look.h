@@ -38,10 +38,6 @@ bool BusyCursorShown();
 // while it is up (true when handled).
 bool KeepBusyCursor(UINT message);
 
-// UTF-8 to the system's wide texts and back.
-std::wstring Wide(const std::string& utf8);
-std::string Utf8(const std::wstring& wide);
-
 // Message 3, the caption of every window.
 const std::wstring& Caption();
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "link/win32/win32_text.h"
 #include "workflow/front_end.h"
 
 namespace rm525::wingui {
@@ -43,7 +44,7 @@ std::wstring ChooserFilter(const std::string& filter) {
         if (bar == std::string::npos) {
             break;
         }
-        parts.push_back(Wide(filter.substr(start, bar - start)));
+        parts.push_back(win32::Widen(filter.substr(start, bar - start)));
         start = bar + 1;
     }
     for (size_t i = 0; i + 1 < parts.size(); i += 2) {
@@ -63,7 +64,7 @@ int16_t ChooseFile(HWND owner, const std::string& filter, const std::string& ini
                    const Placer& placer, std::string* path) {
     const std::wstring filterText = ChooserFilter(filter);
     std::vector<wchar_t> file(kPathChars, L'\0');
-    const std::wstring initial = Wide(initialName);
+    const std::wstring initial = win32::Widen(initialName);
     initial.copy(file.data(), std::min<size_t>(initial.size(), kPathChars - 1));
 
     OPENFILENAMEW ofn{};
@@ -76,7 +77,7 @@ int16_t ChooseFile(HWND owner, const std::string& filter, const std::string& ini
     ofn.lpfnHook = ChooserHook;
     ofn.lCustData = reinterpret_cast<LPARAM>(&placer);
     if (GetOpenFileNameW(&ofn)) {
-        *path = Utf8(file.data());
+        *path = win32::Narrow(file.data());
         return choose_result::kChosen;
     }
     return CommDlgExtendedError() == 0 ? choose_result::kCancelled : choose_result::kFailed;

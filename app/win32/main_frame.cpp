@@ -8,6 +8,7 @@
 #include "app/win32/rm525fw_view.h"
 #include "app/win32/status_line_bar.h"
 #include "app/win32/win32_front_end.h"
+#include "link/win32/win32_text.h"
 #include "res/messages.h"
 #include "workflow/status_text.h"
 #include "workflow/update_workflow.h"
@@ -70,7 +71,7 @@ bool CMainFrame::Create() {
                               instance, this);
     if (window_ == nullptr) {
         const std::wstring text =
-            Wide(std::string(res::LoadMessage(res::msg::kCreateDocumentFailed)));
+            win32::Widen(std::string(res::LoadMessage(res::msg::kCreateDocumentFailed)));
         GreyMessageBox(nullptr, text, MB_OK | MB_ICONEXCLAMATION);
         return false;
     }

@@ -6,6 +6,7 @@
 #include "app/win32/rm525fw_view.h"
 #include "app/win32/status_line_bar.h"
 #include "link/win32/win32_port_list.h"
+#include "link/win32/win32_text.h"
 #include "workflow/update_workflow.h"
 
 namespace rm525::wingui {
@@ -40,18 +41,18 @@ int16_t Win32FrontEnd::ChooseFile(const std::string& filter, const std::string& 
 // The text comes from the update procedure; the selector chose it there.
 PromptResult Win32FrontEnd::RunPrompt(PromptKind kind, int16_t /*selector*/,
                                       const std::string& text) {
-    return RunPromptDialog(frame_, PromptTemplate(kind), Wide(text), DialogPlacer()) == IDOK
+    return RunPromptDialog(frame_, PromptTemplate(kind), win32::Widen(text), DialogPlacer()) == IDOK
                ? PromptResult::Ok
                : PromptResult::Cancel;
 }
 
 void Win32FrontEnd::ShowErrorMessage(const std::string& text) {
     MessageBeep(MB_OK);
-    GreyMessageBox(frame_, Wide(text), MB_OK | MB_ICONINFORMATION);
+    GreyMessageBox(frame_, win32::Widen(text), MB_OK | MB_ICONINFORMATION);
 }
 
 void Win32FrontEnd::StatusChanged(const std::string& text) {
-    const std::wstring wide = Wide(text);
+    const std::wstring wide = win32::Widen(text);
     runner_.CallOnWindowThread([this, &wide] { statusLine_.SetText(wide); });
 }
 
@@ -83,7 +84,7 @@ void Win32FrontEnd::ShowProgressHere(int phase, int percent, const char* text) {
     if (!progress_) {
         return;
     }
-    const std::wstring wide = text != nullptr ? Wide(text) : std::wstring();
+    const std::wstring wide = text != nullptr ? win32::Widen(text) : std::wstring();
     progress_->Show(percent, text != nullptr ? &wide : nullptr);
 }
 
@@ -112,7 +113,7 @@ void Win32FrontEnd::ExplainOpenFailures(const std::vector<OpenFailure>& failures
     if (failures.empty()) {
         return;
     }
-    GreyMessageBox(frame_, Wide(OpenFailureReport(failures)), MB_OK | MB_ICONINFORMATION);
+    GreyMessageBox(frame_, win32::Widen(OpenFailureReport(failures)), MB_OK | MB_ICONINFORMATION);
 }
 
 }  // namespace rm525::wingui

@@ -11,6 +11,7 @@
 #include "app/win32/progress_window.h"
 #include "app/win32/prompt_dialogs.h"
 #include "app/win32/resource_ids.h"
+#include "link/win32/win32_text.h"
 #include "res/messages.h"
 
 using namespace rm525;
@@ -58,7 +59,7 @@ INT_PTR CALLBACK Look(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void Show(const char* name, int templateId, const std::string& text) {
-    const std::wstring wide = Wide(text);
+    const std::wstring wide = win32::Widen(text);
     const HWND dialog =
         CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), nullptr, Look,
                            text.empty() ? 0 : reinterpret_cast<LPARAM>(wide.c_str()));
@@ -94,8 +95,8 @@ int main() {
     };
     for (int percent : {0, 51, 100}) {
         ProgressWindow progress(nullptr, digits, corner);
-        const std::wstring text =
-            Wide(std::string(percent == 100 ? res::kProgressCompleted : res::kProgressRunning));
+        const std::wstring text = win32::Widen(
+            std::string(percent == 100 ? res::kProgressCompleted : res::kProgressRunning));
         progress.Show(percent, &text);
         const std::string name =
             "CProgressDlg-" + std::to_string(percent) + (percent == 100 ? "-completed" : "");

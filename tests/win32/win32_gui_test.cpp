@@ -24,6 +24,7 @@
 #include "app/win32/win32_front_end.h"
 #include "link/clock.h"
 #include "link/serial_port.h"
+#include "link/win32/win32_text.h"
 #include "workflow/status_text.h"
 #include "workflow/update_workflow.h"
 
@@ -273,7 +274,7 @@ TEST(Win32Painting, StatusLineTextsAtTwoFive) {
     for (int16_t kind : {status_kind::kSelectPort, status_kind::kSearching, status_kind::kCamera,
                          status_kind::kBlank}) {
         SCOPED_TRACE("kind " + std::to_string(kind));
-        const std::wstring text = Wide(BuildStatusText(kind, true, id, version));
+        const std::wstring text = win32::Widen(BuildStatusText(kind, true, id, version));
         Canvas c(1000, 30, kMagenta);
         PaintStatusText(c.dc(), text);
         if (kind == status_kind::kBlank) {
