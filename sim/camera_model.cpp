@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "sim/firmware_maker.h"
 #include "sim/line.h"
 
 namespace rm525::sim {
@@ -541,6 +542,13 @@ void CameraModel::FlashChanged() {
     acceptedA_ = acceptedB_ = false;
 }
 
+void CameraModel::TakeVersionFromFlash() {
+    if (const auto version = firmware_file::ReadVersionMark(flash_)) {
+        statusBlock_[p::status_block::kVersionHigh] = (*version)[0];
+        statusBlock_[p::status_block::kVersionLow] = (*version)[1];
+    }
+}
+
 void CameraModel::DoSetValue(uint64_t ready, const ReceivedFrame& frame) {
     const uint16_t number = frame.Param1();
     if (number != p::kValueCheckA && number != p::kValueCheckB) {
@@ -558,6 +566,8 @@ void CameraModel::DoSetValue(uint64_t ready, const ReceivedFrame& frame) {
         receivedB_ = value;
         acceptedB_ = accepted;
     }
+    if (Verified())
+        TakeVersionFromFlash();
     Complete(Emit(ready, p::kAck), match);
 }
 

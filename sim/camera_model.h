@@ -151,6 +151,8 @@ private:
     void OnHostPacketByte(uint64_t t, uint8_t byte);
     void OnHostPacket(uint64_t t);
     void FlashChanged();
+    // Verified firmware runs: the camera reports the version its body names.
+    void TakeVersionFromFlash();
     void ToIdle();
 
     CameraTiming timing_;

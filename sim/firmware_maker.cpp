@@ -1,6 +1,7 @@
 #include "sim/firmware_maker.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <fstream>
 
@@ -16,7 +17,32 @@ uint64_t NextRandom(uint64_t& state) {
     return z ^ (z >> 31);
 }
 
+// A version character's digit: '0'..'9', then 'A'..'F' (either case) as 10..15.
+uint8_t VersionDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return static_cast<uint8_t>(c - '0');
+    const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return upper >= 'A' && upper <= 'F' ? static_cast<uint8_t>(upper - 'A' + 10) : 0;
+}
+
 }  // namespace
+
+std::array<uint8_t, 2> StatusVersionBytes(std::string_view version) {
+    std::array<uint8_t, 4> d{};
+    for (size_t i = 0; i < d.size() && i < version.size(); ++i)
+        d[i] = VersionDigit(version[i]);
+    if (d[0] == 0 && d[1] == 0 && d[3] < 10)
+        return {0, static_cast<uint8_t>(d[2] * 10 + d[3])};
+    return {static_cast<uint8_t>(d[0] << 4 | d[1]), static_cast<uint8_t>(d[2] << 4 | d[3])};
+}
+
+std::optional<std::array<uint8_t, 2>> ReadVersionMark(const std::vector<uint8_t>& body) {
+    if (body.size() != kBodySize ||
+        !std::equal(kVersionMark.begin(), kVersionMark.end(), body.begin() + kVersionMarkOffset))
+        return std::nullopt;
+    const size_t at = kVersionMarkOffset + kVersionMark.size();
+    return std::array<uint8_t, 2>{body[at], body[at + 1]};
+}
 
 std::vector<uint8_t> MakeFirmware(const FirmwareSpec& spec) {
     std::vector<uint8_t> file(kFileSize, 0);
@@ -33,6 +59,10 @@ std::vector<uint8_t> MakeFirmware(const FirmwareSpec& spec) {
         for (size_t k = 0; k < 8; ++k)
             file[i + k] = static_cast<uint8_t>(r >> (8 * k));
     }
+    const size_t mark = kBodyOffset + kVersionMarkOffset;
+    std::copy(kVersionMark.begin(), kVersionMark.end(), file.begin() + mark);
+    const std::array<uint8_t, 2> status = StatusVersionBytes(spec.version);
+    std::copy(status.begin(), status.end(), file.begin() + mark + kVersionMark.size());
     if (spec.defect == Defect::Short)
         file.pop_back();
     if (spec.defect == Defect::Long)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +17,13 @@ constexpr size_t kVersionOffset = 61;      // four version characters, 62..64 sh
 constexpr size_t kVersionLength = 4;
 constexpr size_t kBodyOffset = 128;
 constexpr size_t kBodySize = 524288;  // 2048 blocks of 256 bytes
+
+// The header's version never reaches the camera: only the body is sent. So
+// that a simulated camera can report the version it was given, a made body
+// ends with this mark and the two status bytes (2 and 3) that the version
+// characters stand for. A verified camera takes them over.
+constexpr std::string_view kVersionMark = "RM5VER";
+constexpr size_t kVersionMarkOffset = kBodySize - kVersionMark.size() - 2;  // in the body
 
 // The model texts, 49 characters each; the file holds the whole text.
 constexpr std::string_view kRm525Text = "Quelm Vivid Imagework RM525 Zoom camera. Firmware";
@@ -32,6 +41,12 @@ struct FirmwareSpec {
 };
 
 std::vector<uint8_t> MakeFirmware(const FirmwareSpec& spec);
+// Status bytes 2 and 3 that read back as these version characters. Only the
+// last character may be a letter; digits 0, 0, d, A..F have no such bytes
+// (the camera reads byte 3 up to 99 as a decimal number), and get the nibbles.
+std::array<uint8_t, 2> StatusVersionBytes(std::string_view version);
+// The status bytes of a body's version mark, when it has one.
+std::optional<std::array<uint8_t, 2>> ReadVersionMark(const std::vector<uint8_t>& body);
 // Writes the file; false with `error` set when it cannot.
 bool WriteFirmware(const FirmwareSpec& spec, const std::string& path, std::string* error);
 

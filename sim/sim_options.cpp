@@ -305,7 +305,8 @@ std::string MakeFirmwareUsage() {
     return "Usage: rm525cam-sim make-firmware --model rm520|rm525 --version 0105 --out FILE\n"
            "                    [--broken header|short|long] [--seed N]\n"
            "Writes a valid 524416-byte firmware file with a pseudo-random body, or a\n"
-           "broken one: wrong header text, a byte short or a byte long.\n";
+           "broken one: wrong header text, a byte short or a byte long. The body ends\n"
+           "with a version mark: a camera that verifies it reports that version.\n";
 }
 
 }  // namespace rm525::sim

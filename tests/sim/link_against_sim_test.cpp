@@ -106,6 +106,11 @@ TEST_F(LinkAgainstSimTest, AutoSearchFindsTheCameraAndAWholeUpdateVerifies) {
     EXPECT_EQ(camera.Mode(), CameraMode::Normal);
     EXPECT_EQ(camera.RateIndex(), 1);
     EXPECT_FALSE(ports_.AnyPortOpen());
+    // The camera now runs the new body and reports the version it names (the
+    // file's "0105"), no longer its old 1.04.
+    EXPECT_EQ(Connect(link, 3), 0);
+    EXPECT_EQ(status_.versionDigits, 0x00010005u);
+    link.CloseConnection();
     // The protocol's own waits: 2054 frames, each 100 ms after the last.
     EXPECT_GE(virtualSeconds, 205.4);
     // Those waits passed on the virtual clock, not in real time. The bound is

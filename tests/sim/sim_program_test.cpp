@@ -281,6 +281,11 @@ TEST(SimProgramTest, MakesValidAndBrokenFirmwareFiles) {
     EXPECT_EQ(a.substr(0, 49), "Quelm Vivid Imagework RM520      camera. Firmware");
     EXPECT_EQ(b.substr(0, 49), "Quelm Vivid Imagework RM525 Zoom camera. Firmware");
     EXPECT_EQ(a.substr(61, 4), "0107");
+    // The body ends with the status bytes that read back as the version; a
+    // byte 2 of 0 makes the camera read byte 3 as a decimal number.
+    EXPECT_EQ(a.substr(firmware_file::kFileSize - 8), std::string("RM5VER\x01\x07", 8));
+    EXPECT_EQ(firmware_file::StatusVersionBytes("0015"), (std::array<uint8_t, 2>{0x00, 15}));
+    EXPECT_EQ(firmware_file::StatusVersionBytes("010a"), (std::array<uint8_t, 2>{0x01, 0x0A}));
     EXPECT_NE(a.substr(128, 64), b.substr(128, 64));  // bodies follow the seed
     EXPECT_EQ(ReadFile(dir + "/short.fw").size(), firmware_file::kFileSize - 1);
     EXPECT_EQ(ReadFile(dir + "/long.fw").size(), firmware_file::kFileSize + 1);
