@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -39,6 +40,24 @@ TerminalSettings Settings(const std::string& file, bool yes = false, bool intera
     s.yes = yes;
     s.interactive = interactive;
     return s;
+}
+
+// The block of lines that the ReadMe quotes after the line holding `intro`
+// (the next lines after a blank one), each without its indentation.
+std::vector<std::string> ReadMeQuoteAfter(std::string_view intro) {
+    std::ifstream readMe(RM525FW_README);
+    std::vector<std::string> quote;
+    bool found = false, blank = false;
+    for (std::string line; std::getline(readMe, line);) {
+        line.erase(0, line.find_first_not_of(' '));
+        found = found || line.find(intro) != std::string::npos;
+        if (found && line.empty() && !quote.empty())
+            break;
+        blank = blank || (found && line.empty());
+        if (blank && !line.empty())
+            quote.push_back(line);
+    }
+    return quote;
 }
 
 // Raises `flag` once the transfer has reached `stopAtPercent`: Ctrl+C
@@ -227,6 +246,53 @@ TEST_F(TerminalUpdate, AnInterruptDuringTheTransferStopsItAsAFailureAndNamesTheR
     EXPECT_FALSE(camera.Verified());
 }
 
+// The ReadMe's step 4b, walked in process because a pseudo-terminal cannot
+// carry the break: Ctrl+C during the blocks leaves the camera listening at
+// 38400 bit/s; the same command again finds it only after the break, shows
+// each step of that as the ReadMe quotes it, asks about the same version and
+// sends the whole file again.
+TEST_F(TerminalUpdate, ReadMeStep4bACutDuringTheBlocksIsRecoveredByTheBreak) {
+    const std::vector<std::string> steps = ReadMeQuoteAfter("step as it happens, for example");
+    const std::vector<std::string> question = ReadMeQuoteAfter("the updater asks");
+    std::vector<std::string> success = ReadMeQuoteAfter("The updater ends with");
+    ASSERT_EQ(steps.size(), 3u);
+    ASSERT_EQ(question, std::vector<std::string>{"Selected firmware matches camera version."});
+    ASSERT_EQ(success.size(), 2u);
+    std::string installed = success[0] + " " + success[1];
+    installed.replace(installed.find("x.yy"), 4, "1.06");
+
+    sim::CameraSetup setup = sim::Rm525Setup();
+    setup.versionLow = 0x06;  // the file's version: the question is asked
+    sim::CameraModel& camera = ports_.AttachCamera(1, setup);
+    SearchReport search(
+        ports_, err_, stop_, [](int) { return "/dev/ttyUSB0"; },
+        [](const OpenFailure&) { return "?"; });
+    factory_ = &search;
+    TerminalSettings settings = Settings(File(), true);
+    settings.port = 1;
+    settings.search = &search;
+    ASSERT_EQ(Run(settings, 14), exit_status::kUpdateFailed);
+    ASSERT_EQ(camera.Mode(), sim::CameraMode::Update);
+    ASSERT_EQ(camera.BreakCount(), 0);
+    const int blocksBeforeRetry = camera.BlocksWritten();
+
+    stop_.interrupted = false;
+    err_.str("");
+    out_.str("");
+    EXPECT_EQ(Run(settings), exit_status::kInstalled) << err_.str();
+    const std::string err = err_.str();
+    size_t at = 0;
+    for (const std::string& line : steps) {
+        at = err.find("\n" + line + "\n", at);
+        EXPECT_NE(at, std::string::npos) << line << "\n" << err;
+    }
+    EXPECT_NE(err.find("\n" + question[0] + "\nContinue (--yes)\n", at), std::string::npos) << err;
+    EXPECT_EQ(out_.str(), installed + "\n");
+    EXPECT_EQ(camera.BreakCount(), 1);
+    EXPECT_EQ(camera.BlocksWritten() - blocksBeforeRetry, 2048) << "the whole file again";
+    EXPECT_TRUE(camera.Verified());
+}
+
 TEST_F(TerminalUpdate, AHangUpDuringTheTransferLetsItRunToItsEnd) {
     sim::CameraModel& camera = ports_.AttachCamera(kCameraPort, sim::Rm525Setup());
     EXPECT_EQ(Run(Settings(File()), 30, true), exit_status::kInstalled);
@@ -413,7 +479,7 @@ TEST_F(TerminalUpdate, NoCameraNamesEachPortSearchedAndExplainsBelowTheText) {
     ports_.AttachSilentDevice(2);
     ports_.SetHeld(2, true);
     SearchReport search(
-        ports_, err_, stop_, [](int n) { return "/dev/sim" + std::to_string(n); },
+        ports_, err_, stop_, [](int n) { return "/dev/ttyUSB" + std::to_string(n - 1); },
         [](const OpenFailure& f) { return "error " + std::to_string(f.systemError); });
     factory_ = &search;
     TerminalSettings settings = Settings(File());
@@ -421,7 +487,29 @@ TEST_F(TerminalUpdate, NoCameraNamesEachPortSearchedAndExplainsBelowTheText) {
     settings.search = &search;
     EXPECT_EQ(Run(settings), exit_status::kCameraNotFound);
     const std::string err = err_.str();
-    const size_t com1 = err.find("COM1 (/dev/sim1): opened, no camera answered\n");
+    // The ReadMe's list of reasons is what the search prints, whatever the
+    // device in brackets; "..." stands for the reason.
+    const std::vector<std::string> reasons = ReadMeQuoteAfter("The terminal prints one line");
+    ASSERT_EQ(reasons.size(), 3u);
+    // What follows the port and its device: ": the reason".
+    const auto reason = [](const std::string& line) {
+        const size_t bracket = line.find("): ");
+        return line.substr(bracket != std::string::npos ? bracket + 1 : line.find(": "));
+    };
+    for (std::string quote : reasons) {
+        const bool open = quote.size() > 3 && quote.substr(quote.size() - 3) == "...";
+        quote.resize(quote.size() - (open ? 3 : 0));
+        const std::string port = quote.substr(0, quote.find_first_of(" :")), said = reason(quote);
+        bool printed = false;
+        std::istringstream lines(err);
+        for (std::string line; std::getline(lines, line);) {
+            printed =
+                printed || (line.rfind(port, 0) == 0 && line.find(": ") != std::string::npos &&
+                            (open ? reason(line).rfind(said, 0) == 0 : reason(line) == said));
+        }
+        EXPECT_TRUE(printed) << quote << "\n" << err;
+    }
+    const size_t com1 = err.find("COM1 (/dev/ttyUSB0): opened, no camera answered\n");
     const size_t com2 = err.find("COM2");
     const size_t com3 = err.find("COM3: no device mapped\n");
     const size_t com9 = err.find("COM9: no device mapped\n");
