@@ -1,6 +1,7 @@
 #include "app/qt/gui_front_end.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -58,7 +59,7 @@ private:
 
 }  // namespace
 
-QStringList NameFiltersFromFilterText(const std::string& filter) {
+QStringList NameFiltersFromFilterText(const std::string& filter, QStringList* descriptions) {
     const QStringList parts = FromStd(filter).split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
@@ -68,6 +69,8 @@ QStringList NameFiltersFromFilterText(const std::string& filter) {
         QString patterns = parts[i + 1];
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
         filters << parts[i] + QLatin1Char('(') + patterns + QLatin1Char(')');
+        if (descriptions != nullptr)
+            *descriptions << parts[i];
     }
     return filters;
 }
@@ -111,7 +114,15 @@ int16_t GuiFrontEnd::ChooseFile(const std::string& filter, const std::string& in
     dlg.setOption(QFileDialog::HideNameFilterDetails);
     dlg.setAcceptMode(QFileDialog::AcceptOpen);
     dlg.setFileMode(QFileDialog::ExistingFile);
-    dlg.setNameFilters(NameFiltersFromFilterText(filter));
+    QStringList descriptions;
+    dlg.setNameFilters(NameFiltersFromFilterText(filter, &descriptions));
+    // Each file type reads as the filter text has it, trailing blanks too,
+    // as in the Win32 chooser: Qt would trim them with the patterns. The
+    // chooser filters by its own list, not by these texts.
+    if (auto* types = dlg.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
+        for (int i = 0; i < types->count() && i < descriptions.size(); ++i)
+            types->setItemText(i, descriptions[i]);
+    }
     dlg.selectFile(FromStd(initialName));
     ApplyDialogLook(&dlg, DialogFont(kDialogPoints));
     new PlaceOnShow(&dlg, DialogPlacer());

@@ -71,7 +71,9 @@ private:
 };
 
 // The chooser's name filter from a "|"-separated filter text: each
-// description followed by its patterns in parentheses, as Qt reads them.
-QStringList NameFiltersFromFilterText(const std::string& filter);
+// description followed by its patterns in parentheses, as Qt reads them;
+// `descriptions`, when given, takes each description as the text has it.
+QStringList NameFiltersFromFilterText(const std::string& filter,
+                                      QStringList* descriptions = nullptr);
 
 }  // namespace rm525::gui

@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
 #include <QSignalSpy>
@@ -30,6 +31,7 @@
 #include "sim/simulated_port.h"
 #include "sim/virtual_clock.h"
 #include "tests/firmware/firmware_test_files.h"
+#include "tests/support/desktop_road.h"
 
 using namespace rm525;
 using namespace rm525::gui;
@@ -133,6 +135,7 @@ private slots:
     void shortcutsDuringConnectDoNothing();
     void cameraAndFileTextsAreShownAsStored();
     void closeRequestsOfTheWindowSystemAreNoAnswer();
+    void roadUpToTheTransferAsTheWin32ProgramShowsIt();
 };
 
 void GuiRunTest::updateRunsFromPortChoiceToSuccessAndCloses() {
@@ -191,7 +194,7 @@ void GuiRunTest::updateRunsFromPortChoiceToSuccessAndCloses() {
              (QStringList{"Select the communication port. ",
                           "Camera ID: RM525 SIMULATED CAMERA     Firmware Version: 1.05",
                           "File selection was canceled !",
-                          "Firmware Files (*.fw )|Firmware Files (*.fw ) (*.fw)", "progress"}));
+                          "Firmware Files (*.fw )   |Firmware Files (*.fw ) (*.fw)", "progress"}));
     QCOMPARE(successText, QString("Firmware 1.06 was successfully installed in your Quelm Vivid "
                                   "Imagework RM520/RM525 Zoom Camera!"));
     QVERIFY(!frame->isVisible());
@@ -351,6 +354,80 @@ void GuiRunTest::closeRequestsOfTheWindowSystemAreNoAnswer() {
     QVERIFY2(user.Done(), qPrintable(user.seen.join(", ")));
     QVERIFY(portDialogStayed);
     QVERIFY(promptStayed);
+    QVERIFY(!ports.AnyPortOpen());
+}
+
+// What one of the program's windows shows, in the words the Win32 program's
+// test uses too.
+testing::desktop_road::Seen SeenIn(QWidget* window, const QString& status) {
+    const QString name = window->objectName();
+    QStringList buttons;
+    for (QPushButton* b : window->findChildren<QPushButton*>())
+        buttons << b->text();
+    if (name == "fileChooser")
+        return {"chooser", status.toStdString(),
+                window->findChild<QComboBox*>("fileTypeCombo")->currentText().toStdString(), ""};
+    if (name == "CPortDlg") {
+        QStringList radios;
+        for (QRadioButton* r : window->findChildren<QRadioButton*>())
+            radios << r->text();
+        return {"port", status.toStdString(), radios.join('|').toStdString(),
+                buttons.join('|').toStdString()};
+    }
+    return {"prompt", status.toStdString(), Text100(window).toStdString(),
+            buttons.join('|').toStdString()};
+}
+
+void GuiRunTest::roadUpToTheTransferAsTheWin32ProgramShowsIt() {
+    namespace road = testing::desktop_road;
+    rm525::testing::TempDir dir;
+    const std::string wrong = rm525::testing::WriteFile(
+        dir.File("wrong.fw"), rm525::testing::FirmwareBytes(road::kWrongHeader));
+    const std::string same = rm525::testing::WriteFile(
+        dir.File("same.fw"),
+        rm525::testing::FirmwareBytes(firmware::kHeaderRm525, road::kSameVersion));
+    sim::VirtualClock clock;
+    sim::SimulatedPortFactory ports(clock);
+    sim::CameraModel& camera = ports.AttachCamera(road::kCameraPort, sim::Rm525Setup());
+    CRm525fwApp program(ports, clock);
+    QVERIFY(program.InitInstance());
+    CMainFrame* frame = program.MainFrame();
+    QSignalSpy closed(frame, &CMainFrame::closed);
+
+    std::vector<road::Seen> seen;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&] {
+        QWidget* window = nullptr;
+        for (const char* name : {"CPortDlg", "fileChooser", "CContinueDlg", "CReselectDlg",
+                                 "CSuccessDlg", "CFailureDlg", "CNoCameraDlg"})
+            window = window ? window : VisibleWindow(name);
+        if (window == nullptr || seen.size() == road::kRoad.size())
+            return;
+        seen.push_back(SeenIn(window, frame->StatusLine()->text()));
+        switch (road::kRoad[seen.size() - 1].act) {
+            case road::Act::Ok:
+            case road::Act::Button1:
+                return Click(window, "button1");
+            case road::Act::Button2:
+                return Click(window, "button2");
+            case road::Act::Cancel:
+                return static_cast<QFileDialog*>(window)->reject();
+            case road::Act::ChooseWrongFile:
+                return ChooseFile(window, wrong);
+            case road::Act::ChooseSameFile:
+                return ChooseFile(window, same);
+        }
+    });
+    poll.start(20);
+    QVERIFY(closed.wait(30000));
+    QStringList got, want;
+    for (const road::Seen& s : seen)
+        got << QString::fromStdString(road::Describe(s));
+    for (const road::Step& step : road::kRoad)
+        want << QString::fromStdString(road::Describe(step.seen));
+    QCOMPARE(got, want);
+    QCOMPARE(camera.BlocksWritten(), 0);
+    QCOMPARE(camera.ReleaseCount(), 1);
     QVERIFY(!ports.AnyPortOpen());
 }
 

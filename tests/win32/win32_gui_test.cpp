@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <dlgs.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -25,6 +26,10 @@
 #include "link/clock.h"
 #include "link/serial_port.h"
 #include "link/win32/win32_text.h"
+#include "sim/simulated_port.h"
+#include "sim/virtual_clock.h"
+#include "tests/firmware/firmware_test_files.h"
+#include "tests/support/desktop_road.h"
 #include "workflow/status_text.h"
 #include "workflow/update_workflow.h"
 
@@ -178,23 +183,28 @@ public:
     void Repaint() override {}
 };
 
-// The dialog of this process's main thread that is open now, or null.
-HWND OpenDialog(DWORD thread) {
-    HWND found = nullptr;
+// The dialog of `thread` that is open now, or null: one without an owner,
+// or with `owned`, any.
+HWND OpenDialog(DWORD thread, bool owned = false) {
+    struct Search {
+        bool owned;
+        HWND found = nullptr;
+    } search{owned};
     EnumThreadWindows(
         thread,
         [](HWND window, LPARAM out) -> BOOL {
+            auto* search = reinterpret_cast<Search*>(out);
             wchar_t name[16] = L"";
             GetClassNameW(window, name, 16);
             if (std::wstring(name) == L"#32770" && IsWindowVisible(window) &&
-                GetWindow(window, GW_OWNER) == nullptr) {
-                *reinterpret_cast<HWND*>(out) = window;
+                (search->owned || GetWindow(window, GW_OWNER) == nullptr)) {
+                search->found = window;
                 return FALSE;
             }
             return TRUE;
         },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 // Runs `modal` on this thread while `drive` acts on the dialog it opens,
@@ -590,6 +600,118 @@ TEST(Win32Shell, UserInputIsToldFromTheRest) {
     for (UINT m : {UINT{WM_PAINT}, UINT{WM_TIMER}, UINT{WM_SIZE}, UINT{WM_SETCURSOR}}) {
         EXPECT_FALSE(IsUserInput(MSG{nullptr, m, 0, 0, 0, {}})) << m;
     }
+}
+
+// ---- the road the Qt program's test takes too ------------------------------
+
+namespace road = rm525::testing::desktop_road;
+
+// The user of the road, on the window thread: a thread timer looks for the
+// dialog that is up (inside its modal loop), writes down what it shows and
+// acts on it, as the Qt program's test does from its event loop.
+struct RoadUser {
+    CMainFrame* frame = nullptr;
+    std::string wrong, same;
+    std::vector<road::Seen> seen;
+    HWND last = nullptr;  // answered, maybe not yet hidden
+};
+RoadUser* g_roadUser = nullptr;
+
+std::string ButtonTexts(HWND dialog, LONG_PTR kind1, LONG_PTR kind2) {
+    std::string texts;
+    for (HWND c = GetWindow(dialog, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+        wchar_t name[16] = L"";
+        GetClassNameW(c, name, 16);
+        const LONG_PTR kind = GetWindowLongPtrW(c, GWL_STYLE) & BS_TYPEMASK;
+        if (_wcsicmp(name, L"Button") == 0 && (kind == kind1 || kind == kind2))
+            texts += (texts.empty() ? "" : "|") + win32::Narrow(TextOf(c));
+    }
+    return texts;
+}
+
+road::Seen SeenIn(HWND dialog, const std::string& status) {
+    const std::string buttons = ButtonTexts(dialog, BS_PUSHBUTTON, BS_DEFPUSHBUTTON);
+    if (GetDlgItem(dialog, IDC_PORT_AUTO) != nullptr)
+        return {"port", status, ButtonTexts(dialog, BS_AUTORADIOBUTTON, BS_RADIOBUTTON), buttons};
+    if (GetDlgItem(dialog, IDC_MESSAGE) != nullptr)
+        return {"prompt", status, win32::Narrow(TextOf(GetDlgItem(dialog, IDC_MESSAGE))), buttons};
+    wchar_t type[256] = L"";
+    const LRESULT at = SendDlgItemMessageW(dialog, cmb1, CB_GETCURSEL, 0, 0);
+    SendDlgItemMessageW(dialog, cmb1, CB_GETLBTEXT, at, reinterpret_cast<LPARAM>(type));
+    return {"chooser", status, win32::Narrow(type), ""};
+}
+
+void Click(HWND dialog, int id) {
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+void ChooseInChooser(HWND chooser, std::string path) {
+    for (char& c : path)
+        c = c == '/' ? '\\' : c;
+    SetDlgItemTextW(chooser, cmb13, win32::Widen(path).c_str());
+    SetDlgItemTextW(chooser, edt1, win32::Widen(path).c_str());
+    Click(chooser, IDOK);
+}
+
+void CALLBACK RoadStep(HWND, UINT, UINT_PTR, DWORD) {
+    RoadUser& user = *g_roadUser;
+    HWND dialog = OpenDialog(GetCurrentThreadId(), true);
+    if (dialog == nullptr || dialog == user.last || user.seen.size() == road::kRoad.size())
+        return;
+    user.last = dialog;
+    user.seen.push_back(SeenIn(dialog, win32::Narrow(user.frame->StatusLine()->Text())));
+    switch (road::kRoad[user.seen.size() - 1].act) {
+        case road::Act::Ok:
+        case road::Act::Button1:
+            return Click(dialog, IDOK);
+        case road::Act::Button2:
+        case road::Act::Cancel:
+            return Click(dialog, IDCANCEL);
+        case road::Act::ChooseWrongFile:
+            return ChooseInChooser(dialog, user.wrong);
+        case road::Act::ChooseSameFile:
+            return ChooseInChooser(dialog, user.same);
+    }
+}
+
+TEST(Win32Road, UpToTheTransferAsTheQtProgramShowsIt) {
+    rm525::testing::TempDir dir;
+    RoadUser user;
+    user.wrong = rm525::testing::WriteFile(dir.File("wrong.fw"),
+                                           rm525::testing::FirmwareBytes(road::kWrongHeader));
+    user.same = rm525::testing::WriteFile(
+        dir.File("same.fw"),
+        rm525::testing::FirmwareBytes(firmware::kHeaderRm525, road::kSameVersion));
+    sim::VirtualClock clock;
+    sim::SimulatedPortFactory ports(clock);
+    sim::CameraModel& camera = ports.AttachCamera(road::kCameraPort, sim::Rm525Setup());
+    CMainFrame frame(ports, clock);
+    ASSERT_TRUE(frame.Create());
+    user.frame = &frame;
+    g_roadUser = &user;
+    const UINT_PTR poll = SetTimer(nullptr, 0, 20, RoadStep);
+    const UINT_PTR limit = SetTimer(nullptr, 0, 30000, [](HWND, UINT, UINT_PTR, DWORD) {
+        ADD_FAILURE() << "the road did not end within 30 s";
+        PostQuitMessage(1);
+    });
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    KillTimer(nullptr, poll);
+    KillTimer(nullptr, limit);
+    g_roadUser = nullptr;
+    std::vector<std::string> got, want;
+    for (const road::Seen& s : user.seen)
+        got.push_back(road::Describe(s));
+    for (const road::Step& step : road::kRoad)
+        want.push_back(road::Describe(step.seen));
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(camera.BlocksWritten(), 0);
+    EXPECT_EQ(camera.ReleaseCount(), 1);
+    EXPECT_FALSE(ports.AnyPortOpen());
 }
 
 // ---- dialog units, as the Qt program is to convert them ------------------------
