@@ -50,4 +50,5 @@ wait $r1 || { cat "$out/win.log"; exit 1; }
 wait $r2 || { cat "$out/qt.log"; exit 1; }
 wait $s1 $s2
 grep 'port dialog shown' "$out/win.log" | sed 's/^/win32 /'
+grep 'port dialog shown' "$out/qt.log" | sed 's/^/qt /'
 cat "$out/win32" "$out/qt"

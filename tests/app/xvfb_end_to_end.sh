@@ -77,6 +77,7 @@ pty=$(head -n1 "$work/sim.out")
 [ -c "$pty" ] || fail "the simulator gave no terminal"
 
 # As on a Wayland session whose compositor also serves X (XWayland).
+started=$(date +%s%N)
 env -u QT_QPA_PLATFORM WAYLAND_DISPLAY=rm525fw-test-no-compositor XDG_SESSION_TYPE=wayland \
     RM525FW_NO_DEFAULT_PORTS=1 RM525FW_COM1="$pty" "$app" >"$work/app.log" 2>&1 &
 app_pid=$!
@@ -215,6 +216,7 @@ check_centred() {
 
 # ---- the main window and the port dialog --------------------------------------
 w=$(wait_for CPortDlg 20) || fail "no port dialog"
+echo "port dialog shown $((($(date +%s%N) - started) / 1000000)) ms after the start"
 main=$(window_with_role CMainFrame)
 [ -n "$main" ] || fail "no main window"
 for _ in $(seq 30); do
