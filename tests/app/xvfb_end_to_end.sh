@@ -69,7 +69,7 @@ xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" ||
 # file for it (version 1.06).
 "$sim" make-firmware --model rm525 --version 0106 --out "$work/new.fw" >/dev/null
 "$sim" --model rm525 --version 0105 --camera-id $'SIMULATED CAMERA \xDC' --prepare-ms 500 \
-    --quiet --report "$work/report" --exit-after-verified-release >"$work/sim.out" 2>"$work/sim.log" &
+    --report "$work/report" --exit-after-verified-release >"$work/sim.out" 2>"$work/sim.log" &
 sim_pid=$!
 pids+=($sim_pid)
 for _ in $(seq 100); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
@@ -107,6 +107,18 @@ wait_for() {
 }
 
 shot() { import -window root "$artifacts/$1.png"; }
+# shot_when_drawn NAME WINDOW: the screen, once WINDOW shows its grey face
+# and black text (taken again until it does, for at most 10 s), for a person
+# to judge.
+shot_when_drawn() {
+    local colours
+    for _ in $(seq 50); do
+        colours=$(import -window "$2" -format %c histogram:info:- 2>/dev/null || true)
+        grep -q '#C0C0C0' <<<"$colours" && grep -q '#000000' <<<"$colours" && break
+        sleep 0.2
+    done
+    shot "$1"
+}
 
 # The outer rectangle of window $1, frame included, as "x y w h": the
 # window's own rectangle widened by the frame extents its window manager
@@ -276,15 +288,19 @@ xdotool key Return
 w=$(wait_for CProgressDlg 60) || fail "no progress window"
 check_centred "$w" "progress window"
 check_decorations "$w" "progress window" "$dialog_hints"
-# Past the preparation of the camera's memory, into the blocks.
-sleep 8
-shot 3-progress
+# Past the preparation of the camera's memory, 40 blocks into the transfer
+# (the camera logs each command frame it takes; 0x1D writes a block).
+for _ in $(seq 600); do
+    [ "$(grep -c '^rm525cam-sim: frame 1D ' "$work/sim.log")" -ge 40 ] && break
+    sleep 0.1
+done
+[ "$(grep -c '^rm525cam-sim: frame 1D ' "$work/sim.log")" -ge 40 ] || fail "no blocks written"
+shot_when_drawn 3-progress "$w"
 
 w=$(wait_for CSuccessDlg 300) || fail "no success prompt"
 check_centred "$w" "success prompt"
 check_decorations "$w" "success prompt" "$dialog_hints"
-sleep 0.3
-shot 4-success
+shot_when_drawn 4-success "$w"
 check_close_key_ignored "$w" "success prompt" CSuccessDlg
 xdotool windowfocus --sync "$w" key Return
 

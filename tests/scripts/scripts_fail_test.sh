@@ -87,8 +87,9 @@ t=$(tree windows "add_executable(rm525cam-sim main.cpp)" \
     "add_executable(rm525-make-string-table main.cpp)" "add_executable(rm525-make-artwork main.cpp)" \
     "if(WIN32)" "  add_executable(win_only win.cpp)" \
     "  add_test(NAME win_test COMMAND \${CMAKE_COMMAND} -E true)" "endif()")
-cp "$src/scripts/setup" "$t/scripts/"
-mkdir -p "$t/cmake"
+cp "$src/scripts/setup" "$src/scripts/registered-tests" "$t/scripts/"
+mkdir -p "$t/cmake" "$t/tests"
+echo "win wine 0" >"$t/tests/minimum_counts"
 cp "$src/cmake/mingw-w64-x86_64.cmake" "$t/cmake/"
 echo 'int main() { return 0; }' >"$t/win.cpp"
 expect passes "scripts/windows, sound tree" "$t/scripts/windows"
