@@ -9,6 +9,7 @@
 #include "link/win32/win32_port_list.h"
 #include "link/win32/win32_port_names.h"
 #include "link/win32/win32_serial_port_factory.h"
+#include "link/win32/win32_text.h"
 
 namespace rm525::cli {
 
@@ -23,6 +24,20 @@ std::string PortOfDevice(const std::string& device) {
     if (device.rfind(prefix, 0) != 0)
         return {};
     return device.substr(prefix.size());
+}
+
+// What is wrong with a mapping to a path rather than a device name, judged
+// without opening it, as the POSIX listing does; empty when it may be a
+// serial device. Only opening tells of a device name (\\.\NAME).
+std::string MappingProblem(const std::string& device) {
+    if (device.rfind(kDevicePrefix, 0) == 0)
+        return {};
+    const DWORD attributes = GetFileAttributesW(win32::Widen(device).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return "no such device";
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return "a folder, not a device";
+    return "a file, not a device";
 }
 
 void PrintSystemPort(std::ostream& out, const SystemPort& port) {
@@ -54,6 +69,8 @@ int RunPortsCommand(Console& console) {
             shown.push_back(found->name);
         } else if (!port.empty()) {
             console.out << "(the system has no " << port << ")";
+        } else if (const std::string problem = MappingProblem(device); !problem.empty()) {
+            console.out << "(" << problem << ": the search passes it over)";
         }
         console.out << '\n';
     }

@@ -39,11 +39,17 @@ RM525FW_FACTS_PORT=3 WINEDEBUG=-all wine_run "$facts" >"$dir/facts.out" 2>&1 ||
     fail "wine_facts_test: $(cat "$dir/facts.out")"
 grep -E '^second open|^empty read|PASSED|FAILED' "$dir/facts.out"
 
-# The program alone in its folder; ports it does not open.
-wine_run "$dir/alone/rm525fw-cli.exe" ports >"$dir/ports.out" 2>"$dir/ports.err" ||
+# The program alone in its folder; ports it does not open. COM4 and COM5
+# are mapped to a folder and to nothing: marked, as on Linux.
+RM525FW_COM4=$(winpath "$dir") RM525FW_COM5='Z:\no\such\device' \
+    wine_run "$dir/alone/rm525fw-cli.exe" ports >"$dir/ports.out" 2>"$dir/ports.err" ||
     fail "ports: exit $?"
 cat "$dir/ports.out"
 grep -q '^COM3  \\Device\\Serial2' "$dir/ports.out" || fail "ports does not list COM3"
+grep -qF "[RM525FW_COM4]  (a folder, not a device: the search passes it over)" "$dir/ports.out" ||
+    fail "ports does not mark the folder on COM4"
+grep -qF "[RM525FW_COM5]  (no such device: the search passes it over)" "$dir/ports.out" ||
+    fail "ports does not mark the missing device on COM5"
 
 # A port the system does not have is explained in Windows' terms. (Under
 # Wine a COM number mapped to a missing path still opens, and fails at its
