@@ -1,6 +1,14 @@
 # Shared by the Wine test scripts: a temporary folder of the test's own, the
 # simulated camera on a pseudo-terminal, Windows names for Linux paths.
 set -euo pipefail
+# A command that ends the test by failing says which, even where it prints
+# nothing itself (wineboot, xdotool).
+set -E
+# Said once: the failure then runs up through the callers and the traps.
+trap 'failed_status=$?; [ -n "${failed_command:-}" ] || {
+    failed_command=$BASH_COMMAND
+    echo "FAIL: status $failed_status from: $BASH_COMMAND (${BASH_SOURCE[0]##*/}:$LINENO)" >&2
+}' ERR
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=wine_prefix.sh
 source "$here/wine_prefix.sh"

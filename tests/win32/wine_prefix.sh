@@ -42,7 +42,21 @@ wine_prefix_start() {
             printf '"COM%s"="%s"\n' "$n" "${map[COM$n]-$dir/no-port-$n}"
         done
     } >"$WINEPREFIX/system.reg"
-    "$WINE_BIN_DIR/wine64" wineboot -i >"$dir/wineboot.log" 2>&1
+    # A first boot that fails (seen once on a loaded machine, silently) is
+    # said with its log and tried once more on a fresh copy of the registry.
+    cp "$WINEPREFIX/system.reg" "$dir/system.reg"
+    local attempt
+    for attempt in 1 2; do
+        "$WINE_BIN_DIR/wine64" wineboot -i >"$dir/wineboot.log" 2>&1 && break
+        echo "wine_prefix_start: wineboot failed (attempt $attempt):" >&2
+        tail -n 20 "$dir/wineboot.log" >&2
+        [ "$attempt" = 2 ] && return 1
+        "$WINE_BIN_DIR/wineserver" -k 2>/dev/null || true
+        "$WINE_BIN_DIR/wineserver" -w 2>/dev/null || true
+        rm -rf "$WINEPREFIX"
+        mkdir -p "$WINEPREFIX"
+        cp "$dir/system.reg" "$WINEPREFIX/system.reg"
+    done
     # Refuse to go on unless every number points where it was told to.
     for n in "${numbers[@]}"; do
         local want=${map[COM$n]-$dir/no-port-$n}
