@@ -57,13 +57,6 @@ void Win32FrontEnd::StatusChanged(const std::string& text) {
 }
 
 bool Win32FrontEnd::ShowProgress(int phase, int percent, const char* text) {
-    // About twenty blocks go by per percent. A report that would change
-    // nothing on screen stays on the worker: each one carried over is a
-    // SendMessage, and the answer is the same.
-    Report report{phase, percent, text != nullptr, text != nullptr ? text : ""};
-    if (report == lastReport_)
-        return true;
-    lastReport_ = std::move(report);
     runner_.CallOnWindowThread([=, this] { ShowProgressHere(phase, percent, text); });
     if (phase == 2 || phase == 3) {
         // The final picture stays for a second. Held here, on the worker,
@@ -96,7 +89,6 @@ void Win32FrontEnd::ShowProgressHere(int phase, int percent, const char* text) {
 }
 
 void Win32FrontEnd::CloseProgress() {
-    lastReport_ = Report{};
     runner_.CallOnWindowThread([this] { progress_.reset(); });
 }
 

@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <memory>
-#include <string>
 
 #include "app/win32/dialog_look.h"
 #include "app/win32/operation_runner.h"
@@ -61,14 +60,6 @@ private:
     UpdateWorkflow* workflow_ = nullptr;
     OperationRunner runner_;
     std::unique_ptr<ProgressWindow> progress_;
-    // The last report carried to the window thread, on the worker's side.
-    struct Report {
-        int phase = -1, percent = -1;
-        bool hasText = false;
-        std::string text;
-        bool operator==(const Report&) const = default;
-    };
-    Report lastReport_;
     Placer progressPlacer_;
     DWORD holdMs_ = kHoldMs;
 };
