@@ -380,15 +380,9 @@ testing::desktop_road::Seen SeenIn(QWidget* window, const QString& status) {
 
 void GuiRunTest::roadUpToTheTransferAsTheWin32ProgramShowsIt() {
     namespace road = testing::desktop_road;
-    rm525::testing::TempDir dir;
-    const std::string wrong = rm525::testing::WriteFile(
-        dir.File("wrong.fw"), rm525::testing::FirmwareBytes(road::kWrongHeader));
-    const std::string same = rm525::testing::WriteFile(
-        dir.File("same.fw"),
-        rm525::testing::FirmwareBytes(firmware::kHeaderRm525, road::kSameVersion));
-    sim::VirtualClock clock;
-    sim::SimulatedPortFactory ports(clock);
-    sim::CameraModel& camera = ports.AttachCamera(road::kCameraPort, sim::Rm525Setup());
+    road::World world;
+    sim::VirtualClock& clock = world.clock;
+    sim::SimulatedPortFactory& ports = world.ports;
     CRm525fwApp program(ports, clock);
     QVERIFY(program.InitInstance());
     CMainFrame* frame = program.MainFrame();
@@ -413,21 +407,17 @@ void GuiRunTest::roadUpToTheTransferAsTheWin32ProgramShowsIt() {
             case road::Act::Cancel:
                 return static_cast<QFileDialog*>(window)->reject();
             case road::Act::ChooseWrongFile:
-                return ChooseFile(window, wrong);
+                return ChooseFile(window, world.wrong);
             case road::Act::ChooseSameFile:
-                return ChooseFile(window, same);
+                return ChooseFile(window, world.same);
         }
     });
     poll.start(20);
     QVERIFY(closed.wait(30000));
-    QStringList got, want;
-    for (const road::Seen& s : seen)
-        got << QString::fromStdString(road::Describe(s));
-    for (const road::Step& step : road::kRoad)
-        want << QString::fromStdString(road::Describe(step.seen));
-    QCOMPARE(got, want);
-    QCOMPARE(camera.BlocksWritten(), 0);
-    QCOMPARE(camera.ReleaseCount(), 1);
+    QCOMPARE(QString::fromStdString(road::Transcript(seen)),
+             QString::fromStdString(road::Transcript(road::kRoad)));
+    QCOMPARE(world.camera.BlocksWritten(), 0);
+    QCOMPARE(world.camera.ReleaseCount(), 1);
     QVERIFY(!ports.AnyPortOpen());
 }
 

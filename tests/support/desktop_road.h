@@ -17,6 +17,10 @@
 #include <vector>
 
 #include "firmware/firmware_format.h"
+#include "sim/camera_setup.h"
+#include "sim/simulated_port.h"
+#include "sim/virtual_clock.h"
+#include "tests/firmware/firmware_test_files.h"
 
 namespace rm525::testing::desktop_road {
 
@@ -68,5 +72,30 @@ inline const std::vector<Step> kRoad = {
     {Act::Button2,
      {"prompt", kCamera, "\nSelected firmware matches camera version.", "Continue|Quit"}},
 };
+
+// The road's files and its camera, for either program's test.
+struct World {
+    TempDir dir;
+    std::string wrong = WriteFile(dir.File("wrong.fw"), FirmwareBytes(kWrongHeader));
+    std::string same =
+        WriteFile(dir.File("same.fw"), FirmwareBytes(firmware::kHeaderRm525, kSameVersion));
+    sim::VirtualClock clock;
+    sim::SimulatedPortFactory ports{clock};
+    sim::CameraModel& camera = ports.AttachCamera(kCameraPort, sim::Rm525Setup());
+};
+
+// What was seen, a line each, to be compared with `Transcript(kRoad)`.
+inline std::string Transcript(const std::vector<Seen>& seen) {
+    std::string text;
+    for (const Seen& s : seen)
+        text += Describe(s) + "\n";
+    return text;
+}
+inline std::string Transcript(const std::vector<Step>& road) {
+    std::vector<Seen> seen;
+    for (const Step& step : road)
+        seen.push_back(step.seen);
+    return Transcript(seen);
+}
 
 }  // namespace rm525::testing::desktop_road

@@ -611,7 +611,7 @@ namespace road = rm525::testing::desktop_road;
 // acts on it, as the Qt program's test does from its event loop.
 struct RoadUser {
     CMainFrame* frame = nullptr;
-    std::string wrong, same;
+    const road::World* world = nullptr;
     std::vector<road::Seen> seen;
     HWND last = nullptr;  // answered, maybe not yet hidden
 };
@@ -669,24 +669,17 @@ void CALLBACK RoadStep(HWND, UINT, UINT_PTR, DWORD) {
         case road::Act::Cancel:
             return Click(dialog, IDCANCEL);
         case road::Act::ChooseWrongFile:
-            return ChooseInChooser(dialog, user.wrong);
+            return ChooseInChooser(dialog, user.world->wrong);
         case road::Act::ChooseSameFile:
-            return ChooseInChooser(dialog, user.same);
+            return ChooseInChooser(dialog, user.world->same);
     }
 }
 
 TEST(Win32Road, UpToTheTransferAsTheQtProgramShowsIt) {
-    rm525::testing::TempDir dir;
+    road::World world;
     RoadUser user;
-    user.wrong = rm525::testing::WriteFile(dir.File("wrong.fw"),
-                                           rm525::testing::FirmwareBytes(road::kWrongHeader));
-    user.same = rm525::testing::WriteFile(
-        dir.File("same.fw"),
-        rm525::testing::FirmwareBytes(firmware::kHeaderRm525, road::kSameVersion));
-    sim::VirtualClock clock;
-    sim::SimulatedPortFactory ports(clock);
-    sim::CameraModel& camera = ports.AttachCamera(road::kCameraPort, sim::Rm525Setup());
-    CMainFrame frame(ports, clock);
+    user.world = &world;
+    CMainFrame frame(world.ports, world.clock);
     ASSERT_TRUE(frame.Create());
     user.frame = &frame;
     g_roadUser = &user;
@@ -703,15 +696,10 @@ TEST(Win32Road, UpToTheTransferAsTheQtProgramShowsIt) {
     KillTimer(nullptr, poll);
     KillTimer(nullptr, limit);
     g_roadUser = nullptr;
-    std::vector<std::string> got, want;
-    for (const road::Seen& s : user.seen)
-        got.push_back(road::Describe(s));
-    for (const road::Step& step : road::kRoad)
-        want.push_back(road::Describe(step.seen));
-    EXPECT_EQ(got, want);
-    EXPECT_EQ(camera.BlocksWritten(), 0);
-    EXPECT_EQ(camera.ReleaseCount(), 1);
-    EXPECT_FALSE(ports.AnyPortOpen());
+    EXPECT_EQ(road::Transcript(user.seen), road::Transcript(road::kRoad));
+    EXPECT_EQ(world.camera.BlocksWritten(), 0);
+    EXPECT_EQ(world.camera.ReleaseCount(), 1);
+    EXPECT_FALSE(world.ports.AnyPortOpen());
 }
 
 // ---- dialog units, as the Qt program is to convert them ------------------------
