@@ -98,6 +98,9 @@ expect fails "scripts/windows build, compile error in the cross build" "$t/scrip
 echo 'int main() { return 0; }' >"$t/win.cpp"
 sed -i 's/-E true/-E false/' "$t/CMakeLists.txt"
 expect fails "scripts/windows test, a failing test" "$t/scripts/windows"
+sed -i 's/-E false/-E true/' "$t/CMakeLists.txt"
+echo "win wine 1" >"$t/tests/minimum_counts"
+expect fails "scripts/windows, fewer Wine tests registered than counted" "$t/scripts/windows"
 
 # The X display wrapper of the window tests: scripts/setup installs xvfb-run,
 # so without it the test fails, in CI or not; a skip would hide the window

@@ -23,11 +23,11 @@ mkfifo "$dir/next"
 wine_run "$exe" <"$dir/next" >"$dir/names" 2>"$dir/gallery.err" &
 pid=$!
 exec 8>"$dir/next"
-# The active window once the window manager has framed it (empty if none
-# is within 5 s: the picture is then cut from the screen).
+# The active window once the window manager has framed it, waited for at
+# most 20 s; empty if none is.
 framed_active_window() {
     local id
-    for _ in $(seq 50); do
+    for _ in $(seq 200); do
         id=$(xdotool getactivewindow 2>/dev/null || true)
         if [ -n "$id" ] && xprop -id "$id" _NET_FRAME_EXTENTS 2>/dev/null | grep -q '='; then
             echo "$id"
@@ -45,11 +45,8 @@ while [ "$count" -lt 12 ]; do
     name=$(sed -n "$((count + 1))p" "$dir/names" | tr -d '\r')
     [ -n "$name" ] || fail "window $((count + 1)) was not shown"
     id=$(framed_active_window)
-    if [ -n "$id" ]; then
-        import -frame -window "$id" "$out/$name.png"
-    else
-        import -window root -crop 700x400+0+0 +repage "$out/$name.png"
-    fi
+    [ -n "$id" ] || fail "$name was not framed by the window manager within 20 s"
+    import -frame -window "$id" "$out/$name.png"
     echo >&8
     count=$((count + 1))
 done
