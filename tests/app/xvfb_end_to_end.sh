@@ -107,17 +107,19 @@ wait_for() {
 }
 
 shot() { import -window root "$artifacts/$1.png"; }
-# shot_when_drawn NAME WINDOW: the screen, once WINDOW shows its grey face
-# and black text (taken again until it does, for at most 10 s), for a person
-# to judge.
+# shot_when_drawn NAME WINDOW: the screen, for a person to judge, once
+# WINDOW shows its grey face and black text; it must within 20 s.
 shot_when_drawn() {
     local colours
-    for _ in $(seq 50); do
+    for _ in $(seq 100); do
         colours=$(import -window "$2" -format %c histogram:info:- 2>/dev/null || true)
-        grep -q '#C0C0C0' <<<"$colours" && grep -q '#000000' <<<"$colours" && break
+        if grep -q '#C0C0C0' <<<"$colours" && grep -q '#000000' <<<"$colours"; then
+            shot "$1"
+            return
+        fi
         sleep 0.2
     done
-    shot "$1"
+    fail "the window for $1 was not drawn within 20 s"
 }
 
 # The outer rectangle of window $1, frame included, as "x y w h": the
